@@ -1,0 +1,9 @@
+// VEL.h - every engine interface and id a host needs, in namespace VEL.
+#pragma once
+
+#include "VELInterface.h"
+#include "IDataStream.h"
+#include "IStdFPSWait.h"
+#include "IGraphicsPlugin.h"
+#include "IStdGraphicsLoader.h"
+#include "IVELStd.h"
