@@ -70,10 +70,21 @@ TEST_F(ThreadTest, HandleSignalledAtExitWithExitCode)
 // Closing every handle of a running thread neither stops it nor leaks its object.
 TEST_F(ThreadTest, ClosingHandlesOfRunningThread)
 {
+    struct Signals {
+        HANDLE go, finished;
+    };
     Handle go = NewEvent(true, false);
-    Job job;
-    job.go = go.get();
-    Handle thread(CreateThread(nullptr, 0, RunJob, &job, 0, nullptr));
+    Handle finished = NewEvent(true, false);
+    Signals signals{go.get(), finished.get()};
+    Handle thread(CreateThread(
+        nullptr, 0,
+        [](void* parameter) -> DWORD {
+            const Signals mine = *static_cast<Signals*>(parameter); // the test's copy may go first
+            WaitForSingleObject(mine.go, kLongWait);
+            SetEvent(mine.finished);
+            return 0;
+        },
+        &signals, 0, nullptr));
     ASSERT_TRUE(thread);
     HANDLE copy = nullptr;
     ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), thread.get(), GetCurrentProcess(), &copy, 0, FALSE,
@@ -86,10 +97,7 @@ TEST_F(ThreadTest, ClosingHandlesOfRunningThread)
     EXPECT_TRUE(CloseHandle(copy));
 
     SetEvent(go.get());
-    // No handle left to wait on: poll the job until it has run (it ends right after).
-    for (int i = 0; i < 2000 && !job.ran; ++i)
-        Sleep(5);
-    EXPECT_TRUE(job.ran);
+    EXPECT_EQ(WaitForSingleObject(finished.get(), kLongWait), WAIT_OBJECT_0) << "the thread did not run on";
 }
 
 DWORD ReturnParameter(void* parameter) { return static_cast<DWORD>(reinterpret_cast<uintptr_t>(parameter)); }
