@@ -1,5 +1,7 @@
 #include "Trigonometry.h"
 
+#include "VELStd.h"
+
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -34,13 +36,32 @@ struct SineCosine {
     double delta; // fraction of a table step, in radians
 };
 
-SineCosine Lookup(float degrees)
+// degrees / 360 * 65536 rounded to single precision, without a division on the common path.
+// The product with the rounded constant is within two double ulps of the exact quotient, so both
+// round to the same float unless a float rounding boundary lies that close; then divide.
+[[gnu::always_inline]] inline float DegreesToSteps(float degrees)
 {
-    const float a = static_cast<float>(static_cast<double>(degrees) / 360.0 * 65536.0);
+    constexpr double kStepsPerDegree = 65536.0 / 360.0;
+    const double product = static_cast<double>(degrees) * kStepsPerDegree;
+    const uint64_t bits = std::bit_cast<uint64_t>(product);
+    const uint64_t belowFloat = bits & 0x1FFFFFFFu; // the bits a normal float drops
+    const uint64_t exponent = (bits >> 52) & 0x7FFu;
+    if (belowFloat - 0x0FFFFFFCu <= 8u || exponent < 1023 - 120) // near a boundary, or float-subnormal
+
+        return static_cast<float>(static_cast<double>(degrees) / 360.0 * 65536.0);
+    return static_cast<float>(product);
+}
+
+[[gnu::always_inline]] inline SineCosine Lookup(float degrees)
+{
+    const float a = DegreesToSteps(degrees);
     const int32_t i = TruncateToInt(a);
     const float f = static_cast<float>(static_cast<double>(a) - static_cast<double>(i));
     const uint32_t index = static_cast<uint32_t>(i) & 0xFFFFu;
-    return {g_sine[index], g_sine[(index + 16384u) & 0xFFFFu], static_cast<double>(f) * kStep * kPi * 2.0};
+    // f * (1/65536) * pi * 2 has one inexact step (the product with pi); the powers of two are
+    // folded into the constant without changing the rounding.
+    constexpr double kRadiansPerStep = kPi * kStep * 2.0;
+    return {g_sine[index], g_sine[(index + 16384u) & 0xFFFFu], static_cast<double>(f) * kRadiansPerStep};
 }
 
 } // namespace
@@ -61,19 +82,26 @@ void BuildTables()
     g_arcTangent[65536] = 45.0f;
 }
 
-float Sin(float degrees)
+} // namespace VEL::trig
+
+namespace VEL {
+
+using namespace trig;
+
+// The root's trigonometry lives here, beside the tables, so that each call is one function.
+float CVELStd::Sin(float degrees)
 {
     const SineCosine t = Lookup(degrees);
     return static_cast<float>(t.s + t.c * t.delta);
 }
 
-float Cos(float degrees)
+float CVELStd::Cos(float degrees)
 {
     const SineCosine t = Lookup(degrees);
     return static_cast<float>(t.c - t.s * t.delta);
 }
 
-float ATan2(int32_t y, int32_t x)
+float CVELStd::ATan2(int32_t y, int32_t x)
 {
     if (x == 0 && y == 0)
         return 0.0f;
@@ -92,7 +120,7 @@ float ATan2(int32_t y, int32_t x)
     return static_cast<float>(y >= 0 ? 90.0 - v : -v - 90.0);
 }
 
-float Pow(float x, int32_t n)
+float CVELStd::Pow(float x, int32_t n)
 {
     // Repeated multiplication (or division) rounding after every step. Once the sequence stops
     // changing, or alternates between two values (x = -1, or a signed zero or infinity reached
@@ -113,4 +141,4 @@ float Pow(float x, int32_t n)
     return result;
 }
 
-} // namespace VEL::trig
+} // namespace VEL

@@ -93,10 +93,6 @@ void CVELStd::MemoryFill32(void* destination, uint32_t value, uint32_t count)
         std::memcpy(d + 4 * static_cast<size_t>(i), &value, 4);
 }
 
-float CVELStd::Sin(float degrees) { return trig::Sin(degrees); }
-float CVELStd::Cos(float degrees) { return trig::Cos(degrees); }
-float CVELStd::ATan2(int32_t y, int32_t x) { return trig::ATan2(y, x); }
-float CVELStd::Pow(float x, int32_t n) { return trig::Pow(x, n); }
 
 } // namespace VEL
 

@@ -91,6 +91,31 @@ void BM_StdATan2(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kInputs);
 }
 
+// The double-precision library functions on the same inputs.
+void BM_StdSinDouble(benchmark::State& state)
+{
+    for (auto _ : state)
+        for (float a : Angles())
+            benchmark::DoNotOptimize(std::sin(a * (M_PI / 180.0)));
+    state.SetItemsProcessed(state.iterations() * kInputs);
+}
+
+void BM_StdCosDouble(benchmark::State& state)
+{
+    for (auto _ : state)
+        for (float a : Angles())
+            benchmark::DoNotOptimize(std::cos(a * (M_PI / 180.0)));
+    state.SetItemsProcessed(state.iterations() * kInputs);
+}
+
+void BM_StdATan2Double(benchmark::State& state)
+{
+    for (auto _ : state)
+        for (auto [y, x] : Points())
+            benchmark::DoNotOptimize(std::atan2(double(y), double(x)) * (180.0 / M_PI));
+    state.SetItemsProcessed(state.iterations() * kInputs);
+}
+
 } // namespace
 
 BENCHMARK(BM_TableSin);
@@ -99,3 +124,6 @@ BENCHMARK(BM_TableCos);
 BENCHMARK(BM_StdCos);
 BENCHMARK(BM_TableATan2);
 BENCHMARK(BM_StdATan2);
+BENCHMARK(BM_StdSinDouble);
+BENCHMARK(BM_StdCosDouble);
+BENCHMARK(BM_StdATan2Double);
