@@ -44,12 +44,15 @@ PLAT_API void LeaveCriticalSection(CRITICAL_SECTION* section);
 // --- handles ----------------------------------------------------------------------------------
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 // The pseudo handle of the calling process (for DuplicateHandle).
+// It names no kernel object: closing or waiting on it fails with ERROR_INVALID_HANDLE.
 PLAT_API HANDLE GetCurrentProcess();
 
 inline constexpr DWORD DUPLICATE_CLOSE_SOURCE = 0x1;
 inline constexpr DWORD DUPLICATE_SAME_ACCESS = 0x2;
 
 PLAT_API BOOL CloseHandle(HANDLE handle);
+// Within the current process only (both process handles GetCurrentProcess()); the duplicate has the
+// source's access. A null target is allowed only with DUPLICATE_CLOSE_SOURCE (it just closes).
 PLAT_API BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target,
                               DWORD access, BOOL inherit, DWORD options);
 
@@ -87,9 +90,12 @@ inline constexpr DWORD QS_ALLINPUT = 0x04FF;
 PLAT_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // Wait-any returns WAIT_OBJECT_0 + the lowest signalled index; wait-all returns WAIT_OBJECT_0
 // once every object is signalled at the same moment, acquiring them all atomically.
+// Bad arguments (count 0 or above 64, a null array, a wait-all naming one object twice) fail with
+// ERROR_INVALID_PARAMETER, an unknown handle in the array with ERROR_INVALID_HANDLE.
 PLAT_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
 // As WaitForMultipleObjects; with a non-zero wake mask it also returns WAIT_OBJECT_0 + count when
-// the calling thread's message queue receives input.
+// the calling thread's message queue receives new input (in a wait-all too; objects are checked
+// first), and a count of 0 then waits for input alone.
 PLAT_API DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
                                          DWORD wakeMask);
 
@@ -132,10 +138,15 @@ inline constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
 
 struct OVERLAPPED;
 
+// Failure returns INVALID_HANDLE_VALUE: a missing file ERROR_FILE_NOT_FOUND, a missing folder
+// ERROR_PATH_NOT_FOUND, a directory ERROR_ACCESS_DENIED. Share modes, flags and templates are ignored.
 PLAT_API HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, SECURITY_ATTRIBUTES* attributes,
                             DWORD disposition, DWORD flags, HANDLE templateFile);
 PLAT_API BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, OVERLAPPED* overlapped);
 PLAT_API BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
                         OVERLAPPED* overlapped);
+// Returns the new position's low 32 bits (high part to *distanceHigh); before the start fails with
+// ERROR_NEGATIVE_SEEK and moves nothing.
 PLAT_API DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
+// The size's low 32 bits (high part to *sizeHigh when given).
 PLAT_API DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);

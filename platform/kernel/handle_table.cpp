@@ -1,7 +1,8 @@
 // handle_table.cpp - the process-wide table from handle values to counted kernel objects.
 //
 // A handle is (slot index + 1) * 4: small, non-null, never INVALID_HANDLE_VALUE. Freed slots are
-// reused oldest first, so a handle closed by mistake is unlikely to name a new object at once.
+// reused oldest first and only once kReuseDelay of them are waiting, so a stale handle (used
+// after its close) fails as invalid instead of naming the next object created.
 
 #include "kernel_object.h"
 #include "control_kernel.h"
@@ -17,6 +18,7 @@ namespace {
 // The handle limit of one process; beyond it creation fails as out of memory.
 constexpr size_t kMaxHandles = size_t{1} << 24;
 constexpr uintptr_t kHandleStep = 4;
+constexpr size_t kReuseDelay = 64;
 
 struct HandleTable {
     std::mutex mutex;
@@ -50,7 +52,7 @@ HANDLE HandleOf(size_t slot) { return reinterpret_cast<HANDLE>((slot + 1) * kHan
 HANDLE InsertLocked(HandleTable& table, ObjectRef object)
 {
     size_t slot;
-    if (!table.freeSlots.empty()) {
+    if (table.freeSlots.size() > kReuseDelay || (!table.freeSlots.empty() && table.slots.size() >= kMaxHandles)) {
         slot = table.freeSlots.front();
         table.freeSlots.pop_front();
     } else {

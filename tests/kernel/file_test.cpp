@@ -143,7 +143,11 @@ TEST_F(FileTest, SixtyFourBitPositionsAndSizes)
     EXPECT_EQ(high, 1u);
     EXPECT_EQ(GetFileSize(file.get(), nullptr), 1000u); // low part only, as documented
 
-    LONG distanceHigh = 1;
+    // With a high part the low part is unsigned: 0:0x80000000 is 2 GiB, not a negative distance.
+    LONG distanceHigh = 0;
+    EXPECT_EQ(SetFilePointer(file.get(), static_cast<LONG>(0x80000000u), &distanceHigh, FILE_BEGIN), 0x80000000u);
+    EXPECT_EQ(distanceHigh, 0);
+    distanceHigh = 1;
     EXPECT_EQ(SetFilePointer(file.get(), 10, &distanceHigh, FILE_BEGIN), 10u);
     EXPECT_EQ(distanceHigh, 1);
     distanceHigh = -1; // -1:0xFFFFFFF0 = -16, relative

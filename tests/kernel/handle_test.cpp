@@ -143,14 +143,26 @@ TEST_F(HandleTest, BadHandlesFailWithInvalidHandle)
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
-TEST_F(HandleTest, DoubleCloseFailsTheSecondTime)
+// A closed handle stays invalid for a while even as new handles are made: a late SetEvent or
+// CloseHandle through it fails instead of reaching someone else's object.
+TEST_F(HandleTest, ClosedHandleStaysInvalid)
 {
     HANDLE h = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     ASSERT_NE(h, nullptr);
     EXPECT_TRUE(CloseHandle(h));
+    std::vector<Handle> later;
+    for (int i = 0; i < 32; ++i) {
+        later.push_back(NewEvent(false, false));
+        ASSERT_NE(later.back().get(), h) << "closed handle value reused at once";
+    }
+    SetLastError(0);
+    EXPECT_FALSE(SetEvent(h));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
     SetLastError(0);
     EXPECT_FALSE(CloseHandle(h));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    for (const Handle& other : later)
+        EXPECT_EQ(WaitForSingleObject(other.get(), 0), WAIT_TIMEOUT);
 }
 
 // Threads creating, duplicating, using and closing handles at once keep the table consistent.
