@@ -17,7 +17,6 @@
 #include <fcntl.h>
 #include <mutex>
 #include <new>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,12 +76,21 @@ DWORD ErrorFromErrno(int error)
 // ENOENT means a missing file when the folder exists, a missing path otherwise.
 DWORD MissingError(const char* path)
 {
-    if (*path == '\0')
+    const size_t length = std::strlen(path);
+    if (length == 0 || length >= PATH_MAX)
         return ERROR_PATH_NOT_FOUND;
+    char folder[PATH_MAX];
     const char* slash = std::strrchr(path, '/');
-    const std::string folder = !slash ? std::string(".") : std::string(path, slash == path ? 1 : static_cast<size_t>(slash - path));
+    if (!slash) {
+        folder[0] = '.';
+        folder[1] = '\0';
+    } else {
+        const size_t folderLength = slash == path ? 1 : static_cast<size_t>(slash - path);
+        std::memcpy(folder, path, folderLength);
+        folder[folderLength] = '\0';
+    }
     struct stat info;
-    if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    if (stat(folder, &info) == 0 && S_ISDIR(info.st_mode))
         return ERROR_FILE_NOT_FOUND;
     return ERROR_PATH_NOT_FOUND;
 }
@@ -136,18 +144,11 @@ PLAT_API HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*shareMode*/, SECU
         break;
     case CREATE_ALWAYS:
     case OPEN_ALWAYS:
-        // Create exclusively first to learn whether the file existed; retry if it vanishes between.
-        for (int attempt = 0; attempt < 8; ++attempt) {
-            fd = OpenRetrying(path, flags | O_CREAT | O_EXCL);
-            if (fd >= 0 || errno != EEXIST)
-                break;
-            fd = OpenRetrying(path, flags | (disposition == CREATE_ALWAYS ? O_TRUNC : 0));
-            if (fd >= 0) {
-                existed = true;
-                break;
-            }
-            if (errno != ENOENT)
-                break;
+        // Create exclusively first to learn whether the file existed.
+        fd = OpenRetrying(path, flags | O_CREAT | O_EXCL);
+        if (fd < 0 && errno == EEXIST) {
+            existed = true;
+            fd = OpenRetrying(path, flags | O_CREAT | (disposition == CREATE_ALWAYS ? O_TRUNC : 0));
         }
         break;
     default:

@@ -72,9 +72,13 @@ ObjectRef RemoveLocked(HandleTable& table, HANDLE handle)
     size_t slot;
     if (!SlotOf(handle, table.slots.size(), &slot) || !table.slots[slot])
         return nullptr;
+    try {
+        table.freeSlots.push_back(static_cast<uint32_t>(slot));
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the slot is retired instead of recycled; the handle still closes.
+    }
     ObjectRef object = std::move(table.slots[slot]);
     table.slots[slot].reset();
-    table.freeSlots.push_back(static_cast<uint32_t>(slot));
     --table.open;
     return object;
 }
