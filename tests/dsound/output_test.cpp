@@ -2,6 +2,8 @@
 #include "sound_fixture.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 using namespace soundtest;
@@ -70,6 +72,23 @@ TEST_F(OutputTest, TheDeviceOutputPlaysOrFallsBackToNull)
     EXPECT_EQ(PlayCursor(buffer.get()), cursor);
     Render(10);
     EXPECT_EQ(PlayCursor(buffer.get()), (cursor + 40) % (4 * 44100));
+}
+
+TEST_F(OutputTest, WithoutASoundCardTheGameStillRunsOnTheNullOutput)
+{
+    // An audio driver that does not exist stands for a machine without a sound card.
+    const char* previous = std::getenv("SDL_AUDIODRIVER");
+    const std::string saved = previous ? previous : "";
+    setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
+    const int output = platctl_dsound_use_output(PLATCTL_DSOUND_DEVICE);
+    if (previous)
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_AUDIODRIVER");
+    EXPECT_EQ(output, PLATCTL_DSOUND_NULL);
+    Com<IDirectSoundBuffer8> buffer = Make(Pcm(1, 8, 22050), 22050);
+    ASSERT_EQ(buffer->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    EXPECT_TRUE(CursorMoves(buffer.get()));
 }
 
 TEST(OutputChoiceTest, UnknownOutputsAreRefused)
