@@ -1,7 +1,8 @@
 // buffer_secondary.cpp - a secondary buffer: PCM bytes the caller fills, played by the mixer.
 //
-// The bytes are handed out by Lock and read by the mixer on the output's thread without a lock,
-// as with a sound card's buffer: the caller writes only where the play cursor is not. Everything
+// The bytes are handed out by Lock and read by the mixer on the output's thread, as with a sound
+// card's buffer: the caller writes only where the play cursor is not. Lock and Unlock pass
+// through the mixer's lock so that those writes are ordered with the mixer's reads. Everything
 // else the mixer reads lives in the Voice, guarded by the mixer's lock.
 #include "device.h"
 #include "mixer.h"
@@ -166,9 +167,12 @@ public:
         const DWORD size = voice_.bytes;
         if (flags & DSBLOCK_ENTIREBUFFER)
             bytes = size;
-        if (flags & DSBLOCK_FROMWRITECURSOR) {
+        {
+            // Taking the mixer's lock orders the caller's writes after the mixer's earlier reads
+            // (and Unlock orders them before its later ones).
             std::lock_guard<std::mutex> hold(Mixer::Instance().Lock());
-            offset = voice_.PlayCursor();
+            if (flags & DSBLOCK_FROMWRITECURSOR)
+                offset = voice_.PlayCursor();
         }
         if (offset >= size || bytes == 0 || bytes > size)
             return DSERR_INVALIDPARAM;
@@ -193,6 +197,7 @@ public:
             return DSERR_INVALIDPARAM;
         if (part2 && (part2 != begin || bytes2 > voice_.bytes))
             return DSERR_INVALIDPARAM;
+        std::lock_guard<std::mutex> hold(Mixer::Instance().Lock());
         return DS_OK;
     }
 
