@@ -122,43 +122,56 @@ TEST_F(MixerTest, VolumeAndPanFollowTheDecibelLaws)
 
 TEST_F(MixerTest, FrequencyStretchesAndSqueezesTheSoundWithLinearInterpolation)
 {
-    // A 16-bit mono ramp with random steps, played once at several rates: the output is the
-    // source read at rate/44100 frames per output frame, interpolated linearly between frames.
+    // Noise played once at several rates in every format: the output is the source read at
+    // rate/44100 frames per output frame, interpolated linearly between neighbouring frames.
+    struct RateCase {
+        FormatCase format;
+        DWORD rate;
+    };
+    const RateCase cases[] = {{{1, 16}, 22050}, {{1, 16}, 11025}, {{1, 16}, 32000}, {{1, 16}, 48000},
+                              {{1, 16}, 88200}, {{1, 16}, 100},   {{2, 16}, 30000}, {{2, 16}, 61000},
+                              {{1, 8}, 22050},  {{1, 8}, 50000},  {{2, 8}, 17000},  {{2, 8}, 44101}};
     const DWORD frames = 3000;
-    const std::vector<uint8_t> noise = Noise(frames * 2, 5);
-    const DWORD rates[] = {22050, 11025, 32000, 48000, 88200, 100};
-    for (DWORD rate : rates) {
-        SCOPED_TRACE(testing::Message() << "rate " << rate);
-        Com<IDirectSoundBuffer8> buffer = Make(Pcm(1, 16, 44100), frames * 2, noise);
-        ASSERT_EQ(buffer->SetFrequency(rate), DS_OK);
+    for (const RateCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.format.channels << " channels, " << c.format.bits << " bits, rate "
+                                        << c.rate);
+        const size_t align = c.format.channels * c.format.bits / 8;
+        const std::vector<uint8_t> noise = Noise(frames * align, c.rate);
+        Com<IDirectSoundBuffer8> buffer = Make(Pcm(c.format.channels, c.format.bits, 44100),
+                                               static_cast<DWORD>(frames * align), noise);
+        ASSERT_EQ(buffer->SetFrequency(c.rate), DS_OK);
         DWORD got = 0;
         ASSERT_EQ(buffer->GetFrequency(&got), DS_OK);
-        EXPECT_EQ(got, rate);
+        EXPECT_EQ(got, c.rate);
         ASSERT_EQ(buffer->Play(0, 0, 0), DS_OK);
         // The sound lasts frames * 44100 / rate output frames (capped for the slowest rate).
-        const double expectedLength = static_cast<double>(frames) * 44100.0 / rate;
-        const uint32_t render = static_cast<uint32_t>(std::min(expectedLength + 20.0, 200000.0));
+        const double expectedLength = static_cast<double>(frames) * 44100.0 / c.rate;
+        const bool whole = expectedLength + 20.0 < 200000.0;
+        const uint32_t render = static_cast<uint32_t>(whole ? expectedLength + 20.0 : 200000.0);
         const std::vector<int16_t> mix = Render(render);
         // The cursor advances by rate / 44100 frames held to 32 fractional bits (truncated), so
         // long plays at odd rates drift by far less than a frame; the reference does the same.
-        const uint64_t step = (static_cast<uint64_t>(rate) << 32) / 44100;
-        size_t last = 0;
+        const uint64_t step = (static_cast<uint64_t>(c.rate) << 32) / 44100;
+        size_t played = 0;
         for (size_t k = 0; k < render; ++k) {
             const uint64_t pos = k * step;
             const size_t i = static_cast<size_t>(pos >> 32);
             if (i >= frames)
                 break;
             const double f = static_cast<double>(pos & 0xFFFFFFFFu) / 4294967296.0;
-            const double a = SourceValue(&noise[2 * i], 16, 0);
-            const double b = i + 1 < frames ? SourceValue(&noise[2 * i + 2], 16, 0) : a;
-            ASSERT_NEAR(mix[2 * k], a + (b - a) * f, 1.0) << "output frame " << k;
-            ASSERT_EQ(mix[2 * k], mix[2 * k + 1]);
-            last = k;
+            const size_t j = i + 1 < frames ? i + 1 : i; // a sound played once holds its last frame
+            for (int side = 0; side < 2; ++side) {
+                const int channel = c.format.channels == 2 ? side : 0;
+                const double a = SourceValue(&noise[align * i], c.format.bits, channel);
+                const double b = SourceValue(&noise[align * j], c.format.bits, channel);
+                ASSERT_NEAR(mix[2 * k + side], a + (b - a) * f, 1.0) << "output frame " << k << " side " << side;
+            }
+            played = k + 1;
         }
-        if (expectedLength + 20.0 < 200000.0) {
-            EXPECT_NEAR(static_cast<double>(last + 1), expectedLength, 1.0);
-            for (size_t k = last + 2; k < render; ++k)
-                ASSERT_EQ(mix[2 * k], 0) << "after the end, frame " << k;
+        if (whole) {
+            EXPECT_NEAR(static_cast<double>(played), expectedLength, 1.0);
+            for (size_t k = played; k < render; ++k)
+                ASSERT_TRUE(mix[2 * k] == 0 && mix[2 * k + 1] == 0) << "after the end, frame " << k;
             EXPECT_EQ(Status(buffer.get()), 0u);
         }
     }
