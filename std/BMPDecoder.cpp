@@ -8,7 +8,10 @@
 // every file is read as uncompressed rows, bottom row first unless the height is negative.
 #include "BMPDecoder.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -131,14 +134,159 @@ void Row32To16(const uint8_t* src, uint8_t* out, uint32_t w)
         Put<uint16_t>(out, x, To4444(LoadLE32(src)));
 }
 
-template <class Pixel>
-void Row32(const uint8_t* src, uint8_t* out, uint32_t w)
+// ---- Vector kernels, chosen at run time by what the processor offers (SimdLevel). They read up
+// to 64 bytes past a row's last pixel group, which the row buffer's slack provides, and leave the
+// remainder of the row to the scalar kernels above.
+
+// kAvx512Vbmi stands for AVX-512 F, BW and VBMI together.
+enum SimdLevel : int { kScalar = 0, kSsse3 = 1, kAvx512Vbmi = 2 };
+
+std::atomic<int> g_simdLimit{kAvx512Vbmi};
+
+SimdLevel CpuSimdLevel()
 {
-    if constexpr (sizeof(Pixel) == 4)
-        Row32To32(src, out, w);
-    else
-        Row32To16(src, out, w);
+    static const SimdLevel level = [] {
+        __builtin_cpu_init();
+        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+            __builtin_cpu_supports("avx512vbmi"))
+            return kAvx512Vbmi;
+        return __builtin_cpu_supports("ssse3") ? kSsse3 : kScalar;
+    }();
+    return level;
 }
+
+SimdLevel ActiveSimdLevel() { return SimdLevel(std::min<int>(CpuSimdLevel(), g_simdLimit.load(std::memory_order_relaxed))); }
+
+// Eight 0xAARRGGBB pixels -> eight 0xARGB values. pmaddubsw joins the high nibbles of each byte
+// pair (B + 16 G, R + 16 A); packus keeps them as the two bytes of each 16-bit pixel.
+__attribute__((target("ssse3"))) inline __m128i Pack4444(__m128i first4, __m128i next4)
+{
+    const __m128i nibbles = _mm_set1_epi8(0x0F);
+    const __m128i join = _mm_set1_epi16(0x1001); // byte weights 1, 16
+    const __m128i a = _mm_maddubs_epi16(_mm_and_si128(_mm_srli_epi16(first4, 4), nibbles), join);
+    const __m128i b = _mm_maddubs_epi16(_mm_and_si128(_mm_srli_epi16(next4, 4), nibbles), join);
+    return _mm_packus_epi16(a, b);
+}
+
+// Four B G R triples (12 bytes of a 16-byte load) -> four opaque 0xAARRGGBB pixels.
+__attribute__((target("ssse3"))) inline __m128i Expand24(const uint8_t* src)
+{
+    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    return _mm_or_si128(_mm_shuffle_epi8(v, spread), _mm_set1_epi32(int32_t(0xFF000000u)));
+}
+
+__attribute__((target("ssse3"))) void Row24To32Ssse3(const uint8_t* src, uint8_t* out, uint32_t w)
+{
+    uint32_t x = 0;
+    for (; x + 8 <= w; x += 8) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * size_t(x)), Expand24(src + 3 * size_t(x)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * size_t(x) + 16), Expand24(src + 3 * size_t(x) + 12));
+    }
+    Row24<uint32_t>(src + 3 * size_t(x), out + 4 * size_t(x), w - x);
+}
+
+__attribute__((target("ssse3"))) void Row24To16Ssse3(const uint8_t* src, uint8_t* out, uint32_t w)
+{
+    uint32_t x = 0;
+    for (; x + 8 <= w; x += 8) {
+        const __m128i packed = Pack4444(Expand24(src + 3 * size_t(x)), Expand24(src + 3 * size_t(x) + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * size_t(x)), packed);
+    }
+    Row24<uint16_t>(src + 3 * size_t(x), out + 2 * size_t(x), w - x);
+}
+
+__attribute__((target("ssse3"))) void Row32To16Ssse3(const uint8_t* src, uint8_t* out, uint32_t w)
+{
+    uint32_t x = 0;
+    for (; x + 8 <= w; x += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * size_t(x)));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * size_t(x) + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * size_t(x)), Pack4444(a, b));
+    }
+    Row32To16(src + 4 * size_t(x), out + 2 * size_t(x), w - x);
+}
+
+// 32 pixels per step. packus works within 128-bit lanes, leaving quadwords of the two sources
+// alternating; one permute restores row order.
+__attribute__((target("avx512f,avx512bw"))) void Row32To16Avx512(const uint8_t* src, uint8_t* out, uint32_t w)
+{
+    const __m512i nibbles = _mm512_set1_epi8(0x0F);
+    const __m512i join = _mm512_set1_epi16(0x1001);
+    const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
+    uint32_t x = 0;
+    for (; x + 32 <= w; x += 32) {
+        const __m512i a = _mm512_loadu_si512(src + 4 * size_t(x));
+        const __m512i b = _mm512_loadu_si512(src + 4 * size_t(x) + 64);
+        const __m512i wa = _mm512_maddubs_epi16(_mm512_and_si512(_mm512_srli_epi16(a, 4), nibbles), join);
+        const __m512i wb = _mm512_maddubs_epi16(_mm512_and_si512(_mm512_srli_epi16(b, 4), nibbles), join);
+        _mm512_storeu_si512(out + 2 * size_t(x), _mm512_maskz_permutexvar_epi64(0xFF, order, _mm512_packus_epi16(wa, wb)));
+    }
+    Row32To16(src + 4 * size_t(x), out + 2 * size_t(x), w - x);
+}
+
+// 8-bit palette rows, 64 pixels per step. The palette is kept as byte planes (plane p holds byte
+// p of every converted entry, four 64-byte registers per plane); vpermi2b looks up the low seven
+// index bits in each half of a plane and the index's top bit picks the half. The unpacks that
+// interleave the planes work within 128-bit lanes, so the indices are first reordered to make
+// the interleaved pixels come out in row order.
+struct PalettePlanes {
+    alignas(64) uint8_t bytes[4][256]; // planes 0..3: bytes 0..3 of the converted entries
+};
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i LookUpPlane(const uint8_t* plane, __m512i index)
+{
+    const __m512i q0 = _mm512_load_si512(plane), q1 = _mm512_load_si512(plane + 64);
+    const __m512i q2 = _mm512_load_si512(plane + 128), q3 = _mm512_load_si512(plane + 192);
+    const __m512i low = _mm512_permutex2var_epi8(q0, index, q1);
+    const __m512i high = _mm512_permutex2var_epi8(q2, index, q3);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void Row8To32Vbmi(const uint8_t* src, uint8_t* out, uint32_t w,
+                                                                        const PalettePlanes& planes, const uint32_t* lut)
+{
+    // Output register m, lane l, dword t must be pixel 16m + 4l + t; it is built from plane
+    // position 16l + 4m + t, so index dword 4l + m is taken from dword 4m + l.
+    const __m512i order = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    uint32_t x = 0;
+    for (; x + 64 <= w; x += 64) {
+        const __m512i index = _mm512_maskz_permutexvar_epi32(0xFFFF, order, _mm512_loadu_si512(src + x));
+        const __m512i b = LookUpPlane(planes.bytes[0], index), g = LookUpPlane(planes.bytes[1], index);
+        const __m512i r = LookUpPlane(planes.bytes[2], index), a = LookUpPlane(planes.bytes[3], index);
+        const __m512i bgLow = _mm512_unpacklo_epi8(b, g), bgHigh = _mm512_unpackhi_epi8(b, g);
+        const __m512i raLow = _mm512_unpacklo_epi8(r, a), raHigh = _mm512_unpackhi_epi8(r, a);
+        uint8_t* o = out + 4 * size_t(x);
+        _mm512_storeu_si512(o, _mm512_unpacklo_epi16(bgLow, raLow));
+        _mm512_storeu_si512(o + 64, _mm512_unpackhi_epi16(bgLow, raLow));
+        _mm512_storeu_si512(o + 128, _mm512_unpacklo_epi16(bgHigh, raHigh));
+        _mm512_storeu_si512(o + 192, _mm512_unpackhi_epi16(bgHigh, raHigh));
+    }
+    PaletteRow8<uint32_t>(src + x, out + 4 * size_t(x), w - x, lut);
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void Row8To16Vbmi(const uint8_t* src, uint8_t* out, uint32_t w,
+                                                                        const PalettePlanes& planes, const uint16_t* lut)
+{
+    // Output register m, lane l, word t must be pixel 32m + 8l + t; it is built from plane
+    // position 16l + 8m + t, so index qword 2l + m is taken from qword 4m + l.
+    const __m512i order = _mm512_setr_epi64(0, 4, 1, 5, 2, 6, 3, 7);
+    uint32_t x = 0;
+    for (; x + 64 <= w; x += 64) {
+        const __m512i index = _mm512_maskz_permutexvar_epi64(0xFF, order, _mm512_loadu_si512(src + x));
+        const __m512i low = LookUpPlane(planes.bytes[0], index), high = LookUpPlane(planes.bytes[1], index);
+        uint8_t* o = out + 2 * size_t(x);
+        _mm512_storeu_si512(o, _mm512_unpacklo_epi8(low, high));
+        _mm512_storeu_si512(o + 64, _mm512_unpackhi_epi8(low, high));
+    }
+    PaletteRow8<uint16_t>(src + x, out + 2 * size_t(x), w - x, lut);
+}
+
+// (The zero-masking permutes with a full mask are the plain permutes; g++ 12 warns about the
+// undefined source operand inside the unmasked ones.)
+
+// Slack after each row buffer for the vector loads above.
+constexpr uint32_t kRowSlack = 64;
 
 // File row size in bytes, 4-byte aligned. w <= kMaxDimension keeps this far below 2^32.
 uint32_t RowBytes(uint32_t bits, uint32_t w)
@@ -200,36 +348,70 @@ void ReadPalette(const Image& image, Pixel* lut)
 template <class Pixel>
 void DecodeRows(const Image& image, uint8_t* destination, int32_t pitch)
 {
+    const SimdLevel simd = ActiveSimdLevel();
     Pixel lut[256];
-    if (image.bits <= 8)
+    PalettePlanes planes;
+    if (image.bits <= 8) {
         ReadPalette<Pixel>(image, lut);
-    else
+        if (image.bits == 8 && simd >= kAvx512Vbmi)
+            for (uint32_t i = 0; i < 256; ++i)
+                for (uint32_t p = 0; p < sizeof(Pixel); ++p)
+                    planes.bytes[p][i] = uint8_t(lut[i] >> (8 * p));
+    } else {
         image.stream->Seek(int32_t(image.pixelOffset), 0);
+    }
 
     // One zero-filled row buffer per Decode. A short read leaves the rest of it as it was (zeros
     // before the first row, then bytes of the previous row) and those bytes are converted: every
     // destination pixel is written, nothing is read outside the buffer.
     const uint32_t rowBytes = RowBytes(image.bits, image.width);
-    const std::unique_ptr<uint8_t[]> row(new uint8_t[rowBytes]());
+    const std::unique_ptr<uint8_t[]> buffer(new uint8_t[rowBytes + kRowSlack]());
+    const uint8_t* row = buffer.get();
     const uint32_t w = image.width;
+    constexpr bool k32 = sizeof(Pixel) == 4;
 
     for (uint32_t k = 0; k < image.rows; ++k) {
-        image.stream->Read(row.get(), rowBytes, 1);
+        image.stream->Read(buffer.get(), rowBytes, 1);
         // Bottom-up files store the bottom image row first; top-down files the top row.
         const uint32_t y = image.topDown ? k : image.rows - 1 - k;
         uint8_t* out = destination + int64_t(y) * pitch;
         switch (image.bits) {
-        case 1: PaletteRowPacked<Pixel, 1>(row.get(), out, w, lut); break;
-        case 2: PaletteRowPacked<Pixel, 2>(row.get(), out, w, lut); break;
-        case 4: PaletteRowPacked<Pixel, 4>(row.get(), out, w, lut); break;
-        case 8: PaletteRow8<Pixel>(row.get(), out, w, lut); break;
-        case 24: Row24<Pixel>(row.get(), out, w); break;
-        default: Row32<Pixel>(row.get(), out, w); break;
+        case 1: PaletteRowPacked<Pixel, 1>(row, out, w, lut); break;
+        case 2: PaletteRowPacked<Pixel, 2>(row, out, w, lut); break;
+        case 4: PaletteRowPacked<Pixel, 4>(row, out, w, lut); break;
+        case 8:
+            if (simd < kAvx512Vbmi)
+                PaletteRow8<Pixel>(row, out, w, lut);
+            else if constexpr (k32)
+                Row8To32Vbmi(row, out, w, planes, lut);
+            else
+                Row8To16Vbmi(row, out, w, planes, lut);
+            break;
+        case 24:
+            if (simd < kSsse3)
+                Row24<Pixel>(row, out, w);
+            else if constexpr (k32)
+                Row24To32Ssse3(row, out, w);
+            else
+                Row24To16Ssse3(row, out, w);
+            break;
+        default:
+            if (k32)
+                Row32To32(row, out, w);
+            else if (simd < kSsse3)
+                Row32To16(row, out, w);
+            else if (simd < kAvx512Vbmi)
+                Row32To16Ssse3(row, out, w);
+            else
+                Row32To16Avx512(row, out, w);
+            break;
         }
     }
 }
 
 } // namespace
+
+void LimitBMPDecoderSimd(int level) { g_simdLimit.store(level, std::memory_order_relaxed); }
 
 int32_t CBMPDecoder::HeaderWidth() const { return int32_t(LoadLE32(infoHeader_ + kInfoWidth)); }
 

@@ -66,4 +66,9 @@ public:
     CBMPPlugin() : CBMPDecoder(true) {}
 };
 
+// Caps the vector kernels the decoders of this library use: 0 scalar only, 1 up to SSSE3, 2 up to
+// AVX-512 VBMI (the default; the processor's own level is never exceeded). Lets a harness compare
+// the vector paths with the scalar ones. Not exported.
+void LimitBMPDecoderSimd(int level);
+
 } // namespace VEL

@@ -29,7 +29,9 @@ class BmpDepthFormat : public ::testing::TestWithParam<std::tuple<Build, uint16_
 TEST_P(BmpDepthFormat, EveryPixelMatchesReference)
 {
     const auto [build, bits, format] = GetParam();
-    for (int32_t width : {1, 2, 3, 5, 7, 9, 13, 17, 31, 33, 37}) {
+    // Odd and even widths below, at and beyond the 8-, 32- and 64-pixel steps of the vector
+    // paths, so that both the wide loops and the remainders are compared.
+    for (int32_t width : {1, 2, 3, 5, 7, 9, 13, 17, 31, 33, 37, 64, 71, 130, 257}) {
         SCOPED_TRACE("width " + std::to_string(width));
         const auto file = MakeBmp(PatternSpec(bits, width, 5, width * 7 + bits));
         ExpectDecodesLikeReference(build, file, format);
