@@ -4,6 +4,11 @@
 // (32.32 fixed-point position, so a voice at 44100 Hz steps exactly one frame and comes out
 // bit for bit), scaled by its left and right gains, and summed in single precision. The sum is
 // saturated to 16 bits once per output sample, so loud mixes clip instead of wrapping around.
+//
+// LIMITATIONS: no low-pass filter when a voice is read faster than 44100 Hz (high rates alias, as
+// plain linear interpolation does); level and rate changes take effect at the next slice
+// (at most kSliceFrames frames) without a ramp; notifications are signalled when the slice in
+// which the cursor reached them has been mixed.
 #include "mixer.h"
 
 #include <algorithm>
