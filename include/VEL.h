@@ -7,3 +7,5 @@
 #include "IGraphicsPlugin.h"
 #include "IStdGraphicsLoader.h"
 #include "IVELStd.h"
+#include "IDIInput.h"
+#include "IVELDI.h"
