@@ -222,6 +222,7 @@ __attribute__((target("avx512f,avx512bw"))) void Row32To16Avx512(const uint8_t* 
         const __m512i wb = _mm512_maddubs_epi16(_mm512_and_si512(_mm512_srli_epi16(b, 4), nibbles), join);
         _mm512_storeu_si512(out + 2 * size_t(x), _mm512_maskz_permutexvar_epi64(0xFF, order, _mm512_packus_epi16(wa, wb)));
     }
+    _mm256_zeroupper(); // leave no dirty upper register state for the SSE code that follows
     Row32To16(src + 4 * size_t(x), out + 2 * size_t(x), w - x);
 }
 
@@ -262,6 +263,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void Row8To32Vbmi(const u
         _mm512_storeu_si512(o + 128, _mm512_unpacklo_epi16(bgHigh, raHigh));
         _mm512_storeu_si512(o + 192, _mm512_unpackhi_epi16(bgHigh, raHigh));
     }
+    _mm256_zeroupper(); // leave no dirty upper register state for the SSE code that follows
     PaletteRow8<uint32_t>(src + x, out + 4 * size_t(x), w - x, lut);
 }
 
@@ -279,6 +281,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void Row8To16Vbmi(const u
         _mm512_storeu_si512(o, _mm512_unpacklo_epi8(low, high));
         _mm512_storeu_si512(o + 64, _mm512_unpackhi_epi8(low, high));
     }
+    _mm256_zeroupper(); // leave no dirty upper register state for the SSE code that follows
     PaletteRow8<uint16_t>(src + x, out + 2 * size_t(x), w - x, lut);
 }
 

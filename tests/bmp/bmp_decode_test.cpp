@@ -11,8 +11,10 @@
 #include <tuple>
 
 using bmptest::Build;
+using bmptest::ExpectDecodesLikeReference;
 using bmptest::Expected;
 using bmptest::GuardedImage;
+using bmptest::PatternSpec;
 using fixtures::BmpSpec;
 using fixtures::MakeBmp;
 
@@ -20,9 +22,6 @@ namespace {
 
 const Build kBuilds[] = {Build::BuiltIn, Build::PlugIn};
 const uint32_t kFormats[] = {0, 2};
-
-using bmptest::PatternSpec;
-using bmptest::ExpectDecodesLikeReference;
 
 class BmpDepthFormat : public ::testing::TestWithParam<std::tuple<Build, uint16_t, uint32_t>> {};
 
