@@ -53,3 +53,7 @@ PLATCTL_API uint32_t platctl_d3d9_live_objects(void);
 /* Rasterizer threads: 1 draws on the calling thread only; 0 (the default) uses every core. The
  * picture is the same for every setting. */
 PLATCTL_API void platctl_d3d9_set_raster_threads(uint32_t threads);
+
+/* The vector (AVX2) inner loops: on (the default, where the processor has them) or off. The
+ * picture is the same either way; this exists so tests can prove it. */
+PLATCTL_API void platctl_d3d9_use_vector_loops(int on);

@@ -195,25 +195,51 @@ HRESULT Device::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* 
     };
     auto valid = [&](uint32_t v) { return v >= first && v < fetched_.size() && v <= maxVertexIndex_; };
 
-    triangles_.clear();
-    for (uint32_t p = 0; p < primitiveCount; ++p) {
-        uint32_t a, b, c;
+    auto corners = [&](uint32_t p, uint32_t v[3]) {
         if (type == D3DPT_TRIANGLELIST) {
-            a = index_at(3 * p);
-            b = index_at(3 * p + 1);
-            c = index_at(3 * p + 2);
+            v[0] = index_at(3 * p);
+            v[1] = index_at(3 * p + 1);
+            v[2] = index_at(3 * p + 2);
         } else if (type == D3DPT_TRIANGLESTRIP) {
             // Odd triangles swap their first two vertices to keep the strip's winding.
-            a = index_at(p + (p & 1));
-            b = index_at(p + 1 - (p & 1));
-            c = index_at(p + 2);
+            v[0] = index_at(p + (p & 1));
+            v[1] = index_at(p + 1 - (p & 1));
+            v[2] = index_at(p + 2);
         } else {
-            a = index_at(0);
-            b = index_at(p + 1);
-            c = index_at(p + 2);
+            v[0] = index_at(0);
+            v[1] = index_at(p + 1);
+            v[2] = index_at(p + 2);
         }
-        if (valid(a) && valid(b) && valid(c))
-            setup_triangle(fetched_[a], fetched_[b], fetched_[c], state, triangles_);
+        return valid(v[0]) && valid(v[1]) && valid(v[2]);
+    };
+
+    triangles_.clear();
+    for (uint32_t p = 0; p < primitiveCount; ++p) {
+        uint32_t t1[3];
+        if (!corners(p, t1))
+            continue;
+        // Two consecutive triangles sharing an edge (a sprite's quad) are set up as one
+        // quadrilateral when that draws the same pixels with the same values.
+        uint32_t t2[3];
+        if (p + 1 < primitiveCount && corners(p + 1, t2)) {
+            int shared = 0, own1 = -1, own2 = -1;
+            for (int i = 0; i < 3; ++i) {
+                bool in2 = t1[i] == t2[0] || t1[i] == t2[1] || t1[i] == t2[2];
+                shared += in2;
+                if (!in2)
+                    own1 = i;
+                if (t2[i] != t1[0] && t2[i] != t1[1] && t2[i] != t1[2])
+                    own2 = i;
+            }
+            if (shared == 2 && own1 >= 0 && own2 >= 0) {
+                uint32_t o1 = t1[own1], s1 = t1[(own1 + 1) % 3], s2 = t1[(own1 + 2) % 3], o2 = t2[own2];
+                if (setup_quad(fetched_[s1], fetched_[o2], fetched_[s2], fetched_[o1], state, triangles_)) {
+                    ++p;
+                    continue;
+                }
+            }
+        }
+        setup_triangle(fetched_[t1[0]], fetched_[t1[1]], fetched_[t1[2]], state, triangles_);
         if (triangles_.size() >= kChunk) {
             rasterizer_.draw(state, triangles_);
             triangles_.clear();

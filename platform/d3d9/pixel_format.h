@@ -108,6 +108,15 @@ inline void store_argb(D3DFORMAT f, uint8_t* p, uint32_t c)
     }
 }
 
+// The rounding of every float-to-fixed conversion (positions, depth, texel coordinates,
+// colours): nearest integer, halves up, i.e. floor(v + 0.5). |v| must stay below 2^62.
+inline int64_t round_half_up(double v)
+{
+    double h = v + 0.5;
+    int64_t t = static_cast<int64_t>(h); // truncates toward zero
+    return t - (static_cast<double>(t) > h ? 1 : 0);
+}
+
 // Depth quantisation of the D16 buffer. Depth is carried as z * 65535 in 16.16 fixed point
 // (computed in double); the stored value rounds that to the nearest integer, halves up, and
 // clamps to [0, 65535]. Clear and the rasterizer share this rule.
@@ -118,7 +127,7 @@ inline int64_t depth_fixed(double z)
         v = -1e15;
     if (v > 1e15)
         v = 1e15;
-    return static_cast<int64_t>(__builtin_llrint(v));
+    return round_half_up(v);
 }
 
 inline uint16_t depth_from_fixed(int64_t zf)

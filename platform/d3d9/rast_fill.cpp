@@ -57,7 +57,7 @@ inline int64_t fixed16(double v)
         v = -1e15;
     if (v > 1e15)
         v = 1e15;
-    return static_cast<int64_t>(std::llrint(v * 65536.0));
+    return round_half_up(v * 65536.0);
 }
 
 inline uint32_t clamp255(int64_t v)
@@ -261,7 +261,11 @@ void span_generic(const PixelState& s, const TriSetup& t, const Span& sp)
             if (t.gouraud) {
                 diffuse = 0;
                 for (int k = 0; k < 4; ++k)
-                    diffuse |= clamp255(std::llrint((sp.pc[k] + sp.pdc[k] * i) * inv)) << (8 * k);
+                    {
+                    double c = (sp.pc[k] + sp.pdc[k] * i) * inv;
+                    c = !(c > -1.0) ? -1.0 : c > 256.0 ? 256.0 : c;
+                    diffuse |= clamp255(round_half_up(c)) << (8 * k);
+                }
             }
             if (s.textured) {
                 double tu = (sp.pu + sp.pdu * i) * inv, tv = (sp.pv + sp.pdv * i) * inv;
@@ -311,44 +315,71 @@ const SpanKernel* kernels_for(bool perspective)
 
 } // namespace
 
-const SpanKernel* choose_kernel(const PixelState& state)
+DrawKernels choose_kernels(const PixelState& state)
 {
-    // Two kernels per format (affine, perspective); the pair is chosen per triangle in fill.
+    DrawKernels k;
     switch (state.colourFormat) {
     case D3DFMT_A8R8G8B8:
-        return kernels_for<D3DFMT_A8R8G8B8>(false);
+        k.affine = kernels_for<D3DFMT_A8R8G8B8>(false);
+        k.perspective = kernels_for<D3DFMT_A8R8G8B8>(true);
+        break;
     case D3DFMT_R5G6B5:
-        return kernels_for<D3DFMT_R5G6B5>(false);
+        k.affine = kernels_for<D3DFMT_R5G6B5>(false);
+        k.perspective = kernels_for<D3DFMT_R5G6B5>(true);
+        break;
     case D3DFMT_A4R4G4B4:
-        return kernels_for<D3DFMT_A4R4G4B4>(false);
+        k.affine = kernels_for<D3DFMT_A4R4G4B4>(false);
+        k.perspective = kernels_for<D3DFMT_A4R4G4B4>(true);
+        break;
     default:
-        return kernels_for<D3DFMT_X8R8G8B8>(false);
+        k.affine = kernels_for<D3DFMT_X8R8G8B8>(false);
+        k.perspective = kernels_for<D3DFMT_X8R8G8B8>(true);
+        break;
     }
+    k.fast = make_fast_state(state);
+    return k;
 }
 
 namespace {
 
-const SpanKernel* perspective_twin(const PixelState& state)
+bool fits32(int64_t v)
 {
-    switch (state.colourFormat) {
-    case D3DFMT_A8R8G8B8:
-        return kernels_for<D3DFMT_A8R8G8B8>(true);
-    case D3DFMT_R5G6B5:
-        return kernels_for<D3DFMT_R5G6B5>(true);
-    case D3DFMT_A4R4G4B4:
-        return kernels_for<D3DFMT_A4R4G4B4>(true);
-    default:
-        return kernels_for<D3DFMT_X8R8G8B8>(true);
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
+// Hands the span to the vector loop when every value it steps fits its 32-bit forms; returns how
+// many pixels it shaded (all or none).
+int32_t try_fast(const DrawKernels& k, const PixelState& s, const TriSetup& t, const Span& sp)
+{
+    const int32_t n = sp.count;
+    if (!k.fast.usable || n == 0 || t.gouraud)
+        return 0;
+    const int64_t last = n - 1;
+    if (k.fast.depth) {
+        int64_t z1 = sp.z + sp.dz * last;
+        const int64_t zMax = int64_t{65535} << 16;
+        if (sp.z < 0 || sp.z > zMax || z1 < 0 || z1 > zMax || !fits32(sp.dz))
+            return 0;
     }
+    if (!fits32(sp.u) || !fits32(sp.v) || !fits32(sp.du) || !fits32(sp.dv) || !fits32(sp.u + sp.du * last) ||
+        !fits32(sp.v + sp.dv * last))
+        return 0;
+    uint32_t* row = reinterpret_cast<uint32_t*>(s.colour + static_cast<size_t>(sp.y) * s.colourPitch);
+    uint16_t* zrow = s.depth ? s.depth + static_cast<size_t>(sp.y) * s.depthPitch : nullptr;
+    fast_span(k.fast, t.flatColour, row, zrow, sp.x, n, static_cast<uint32_t>(sp.z), static_cast<int32_t>(sp.dz),
+              static_cast<int32_t>(sp.u), static_cast<int32_t>(sp.du), static_cast<int32_t>(sp.v),
+              static_cast<int32_t>(sp.dv));
+    return n;
 }
 
 } // namespace
 
-void fill_triangle(const TriSetup& t, const PixelState& s, const SpanKernel* kernel, const RowBands& bands)
+void fill_triangle(const TriSetup& t, const PixelState& s, const DrawKernels& kernels, const RowBands& bands)
 {
-    const SpanKernel* k = t.perspective ? perspective_twin(s) : kernel;
+    const SpanKernel* k = t.perspective ? kernels.perspective : kernels.affine;
     int32_t y = t.yMin;
-    FloorWalker walk[3];
+    FloorWalker walk[4];
+    const int edges = t.edgeCount;
     bool walking = false;
     const int32_t clipX0 = s.clip.x0, clipX1 = s.clip.x1 - 1;
 
@@ -362,7 +393,7 @@ void fill_triangle(const TriSetup& t, const PixelState& s, const SpanKernel* ker
         }
         int64_t Y = static_cast<int64_t>(y) * 256;
         if (!walking) {
-            for (int e = 0; e < 3; ++e) {
+            for (int e = 0; e < edges; ++e) {
                 const Edge& ed = t.edge[e];
                 if (ed.a != 0)
                     walk[e].init(ed.b * Y + ed.c - ed.bias, ed.b * 256, (ed.a > 0 ? ed.a : -ed.a) * 256);
@@ -371,7 +402,7 @@ void fill_triangle(const TriSetup& t, const PixelState& s, const SpanKernel* ker
         }
         int64_t lo = clipX0, hi = clipX1;
         bool empty = false;
-        for (int e = 0; e < 3; ++e) {
+        for (int e = 0; e < edges; ++e) {
             const Edge& ed = t.edge[e];
             if (ed.a > 0)
                 lo = std::max(lo, -walk[e].q);
@@ -410,9 +441,20 @@ void fill_triangle(const TriSetup& t, const PixelState& s, const SpanKernel* ker
                         sp.dc[c] = static_cast<int32_t>(fixed16(t.c[c].dx));
                     }
             }
-            k->run(s, t, sp);
+            if (!t.perspective) {
+                int32_t done = try_fast(kernels, s, t, sp);
+                if (done > 0) { // the scalar loop finishes the span's last pixels
+                    sp.x += done;
+                    sp.count -= done;
+                    sp.z += sp.dz * done;
+                    sp.u += sp.du * done;
+                    sp.v += sp.dv * done;
+                }
+            }
+            if (sp.count > 0)
+                k->run(s, t, sp);
         }
-        for (int e = 0; e < 3; ++e)
+        for (int e = 0; e < edges; ++e)
             if (t.edge[e].a != 0)
                 walk[e].next();
         ++y;

@@ -55,7 +55,7 @@ void Rasterizer::run_band(uint32_t index)
     bands.count = bandCount_;
     bands.index = index;
     for (const TriSetup& t : *triangles_)
-        fill_triangle(t, *state_, kernel_, bands);
+        fill_triangle(t, *state_, kernels_, bands);
 }
 
 void Rasterizer::worker_main(uint32_t index)
@@ -81,7 +81,7 @@ void Rasterizer::draw(const PixelState& state, const std::vector<TriSetup>& tria
 {
     if (triangles.empty())
         return;
-    const SpanKernel* kernel = choose_kernel(state);
+    DrawKernels kernels = choose_kernels(state);
     uint64_t rows = 0;
     for (const TriSetup& t : triangles)
         rows += static_cast<uint64_t>(t.yMax - t.yMin + 1);
@@ -90,7 +90,7 @@ void Rasterizer::draw(const PixelState& state, const std::vector<TriSetup>& tria
     if (threads <= 1) {
         RowBands single;
         for (const TriSetup& t : triangles)
-            fill_triangle(t, state, kernel, single);
+            fill_triangle(t, state, kernels, single);
         return;
     }
 
@@ -99,7 +99,7 @@ void Rasterizer::draw(const PixelState& state, const std::vector<TriSetup>& tria
         std::lock_guard lock(mutex_);
         state_ = &state;
         triangles_ = &triangles;
-        kernel_ = kernel;
+        kernels_ = kernels;
         bandCount_ = threads;
         pending_ = threads - 1;
         ++generation_;

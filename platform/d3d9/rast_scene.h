@@ -39,7 +39,7 @@ private:
     // The job, guarded by mutex_ while published:
     const PixelState* state_ = nullptr;
     const std::vector<TriSetup>* triangles_ = nullptr;
-    const SpanKernel* kernel_ = nullptr;
+    DrawKernels kernels_;
     uint32_t bandCount_ = 1;
     uint64_t generation_ = 0;
     uint32_t pending_ = 0;

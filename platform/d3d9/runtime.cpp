@@ -214,3 +214,10 @@ PLATCTL_API void platctl_d3d9_set_raster_threads(uint32_t threads)
     std::lock_guard lock(r.mutex);
     r.rasterThreads = threads;
 }
+
+PLATCTL_API void platctl_d3d9_use_vector_loops(int on)
+{
+    Runtime& r = Runtime::get();
+    std::lock_guard lock(r.mutex);
+    r.vectorLoops = on != 0;
+}

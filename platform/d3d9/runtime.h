@@ -29,6 +29,7 @@ struct Runtime {
     uint64_t videoMemoryUsed = 0;      // bytes held by default-pool resources; guarded by mutex
     uint32_t liveObjects = 0;          // devices, surfaces, textures, vertex buffers; guarded
     uint32_t rasterThreads = 0;        // 0: every core; guarded
+    bool vectorLoops = true;           // guarded
     std::set<Device*> devices;         // guarded by mutex
 
     static Runtime& get();

@@ -1,6 +1,8 @@
 // Triangle setup. Runs on the thread that issued the draw (or a raster worker, see rast_scene).
 #include "setup_triangle.h"
 
+#include "pixel_format.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -68,8 +70,8 @@ void setup_snapped(const ClipVertex* v[3], bool perspective, bool gouraud, uint3
 {
     int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i) {
-        X[i] = std::llrint(v[i]->x * kSubpixel);
-        Y[i] = std::llrint(v[i]->y * kSubpixel);
+        X[i] = round_half_up(v[i]->x * kSubpixel);
+        Y[i] = round_half_up(v[i]->y * kSubpixel);
     }
     int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
     if (area == 0)
@@ -77,6 +79,7 @@ void setup_snapped(const ClipVertex* v[3], bool perspective, bool gouraud, uint3
     int64_t sign = area > 0 ? 1 : -1;
 
     TriSetup t;
+    t.edgeCount = 3;
     for (int i = 0; i < 3; ++i) {
         int j = (i + 1) % 3;
         Edge& e = t.edge[i];
@@ -123,6 +126,88 @@ bool finite(float f)
 }
 
 } // namespace
+
+bool setup_quad(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex& d,
+                const PixelState& state, std::vector<TriSetup>& out)
+{
+    const ScreenVertex* q[4] = {&a, &b, &c, &d};
+    for (const ScreenVertex* p : q) {
+        if (!finite(p->x) || !finite(p->y) || !finite(p->z) || !finite(p->rhw) || !finite(p->u) || !finite(p->v))
+            return false;
+        if (std::fabs(p->x) > kGuardBand || std::fabs(p->y) > kGuardBand)
+            return false;
+        if (p->rhw != a.rhw || p->diffuse != a.diffuse)
+            return false;
+    }
+    int64_t X[4], Y[4];
+    for (int i = 0; i < 4; ++i) {
+        X[i] = round_half_up(q[i]->x * kSubpixel);
+        Y[i] = round_half_up(q[i]->y * kSubpixel);
+    }
+    // Strictly convex, every turn the same way: then the union of the two triangles is the
+    // quadrilateral and the shared diagonal lies inside it.
+    int64_t turn[4];
+    for (int i = 0; i < 4; ++i) {
+        int j = (i + 1) % 4, k = (i + 2) % 4;
+        turn[i] = (X[j] - X[i]) * (Y[k] - Y[j]) - (Y[j] - Y[i]) * (X[k] - X[j]);
+    }
+    bool positive = turn[0] > 0 && turn[1] > 0 && turn[2] > 0 && turn[3] > 0;
+    bool negative = turn[0] < 0 && turn[1] < 0 && turn[2] < 0 && turn[3] < 0;
+    if (!positive && !negative)
+        return false;
+    // Culling by the screen winding of the original vertices, as setup_triangle does; both
+    // triangles of a convex quadrilateral wind the same way.
+    double area = (double(b.x) - a.x) * (double(c.y) - a.y) - (double(c.x) - a.x) * (double(b.y) - a.y);
+    double area2 = (double(c.x) - a.x) * (double(d.y) - a.y) - (double(d.x) - a.x) * (double(c.y) - a.y);
+    if (area == 0.0 || area2 == 0.0 || (area > 0) != (area2 > 0) || (area > 0) != positive)
+        return false;
+    if ((state.cull == D3DCULL_CW && area > 0) || (state.cull == D3DCULL_CCW && area < 0))
+        return true; // culled: nothing to draw, and nothing for the caller to do either
+
+    ClipVertex cv[3];
+    for (int i = 0; i < 3; ++i) {
+        const ScreenVertex& p = *q[i];
+        cv[i] = {p.x, p.y, p.z, p.rhw, p.u, p.v, {0, 0, 0, 0}};
+        for (int k = 0; k < 4; ++k)
+            cv[i].c[k] = static_cast<double>((p.diffuse >> (8 * k)) & 255u);
+    }
+    const ClipVertex* p3[3] = {&cv[0], &cv[1], &cv[2]};
+    size_t before = out.size();
+    setup_snapped(p3, false, false, a.diffuse, state, out);
+    if (out.size() == before)
+        return true; // no rows on the target
+    TriSetup& t = out.back();
+    // d's values must lie on the triangle's planes, or the two triangles interpolate differently.
+    double px = X[3] / kSubpixel, py = Y[3] / kSubpixel;
+    double tw = state.textured ? state.texture.width : 0.0, th = state.textured ? state.texture.height : 0.0;
+    auto near = [](double want, double got) { return std::fabs(want - got) <= 1e-6 * (1.0 + std::fabs(want)); };
+    if (!near(d.z * 65535.0, t.z.at(px, py, t.x0, t.y0)) || !near(d.u * tw, t.u.at(px, py, t.x0, t.y0)) ||
+        !near(d.v * th, t.v.at(px, py, t.x0, t.y0))) {
+        out.resize(before);
+        return false;
+    }
+    // The four outer edges, inside positive, with the top-left rule.
+    int64_t sign = positive ? 1 : -1;
+    for (int i = 0; i < 4; ++i) {
+        int j = (i + 1) % 4;
+        Edge& e = t.edge[i];
+        e.a = -(Y[j] - Y[i]) * sign;
+        e.b = (X[j] - X[i]) * sign;
+        e.c = (-(X[j] - X[i]) * Y[i] + (Y[j] - Y[i]) * X[i]) * sign;
+        e.bias = (e.a > 0 || (e.a == 0 && e.b > 0)) ? 0 : 1;
+    }
+    t.edgeCount = 4;
+    int64_t minY = std::min({Y[0], Y[1], Y[2], Y[3]}), maxY = std::max({Y[0], Y[1], Y[2], Y[3]});
+    double yMin = std::max(-floor_div_pixels(-minY), static_cast<double>(state.clip.y0));
+    double yMax = std::min(floor_div_pixels(maxY), static_cast<double>(state.clip.y1 - 1));
+    if (yMin > yMax) {
+        out.resize(before);
+        return true;
+    }
+    t.yMin = static_cast<int32_t>(yMin);
+    t.yMax = static_cast<int32_t>(yMax);
+    return true;
+}
 
 void setup_triangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const PixelState& state,
                     std::vector<TriSetup>& out)

@@ -309,7 +309,7 @@ TEST_F(RasterTest, PerspectiveCorrectColour)
 }
 
 // A scene of rotated, blended, gouraud and perspective sprites gives the same bytes on one
-// raster thread as on several.
+// raster thread as on several, with or without the vector loops and quad merging.
 TEST_F(RasterTest, ThreadCountDoesNotChangeThePicture)
 {
     MakeDevice(256, 200);
@@ -330,11 +330,19 @@ TEST_F(RasterTest, ThreadCountDoesNotChangeThePicture)
         float cx = rng.unit() * 300 - 20, cy = rng.unit() * 240 - 20, r = 4 + rng.unit() * 40, ang = rng.unit() * 6.3f;
         float z = rng.unit();
         Vertex q[4];
+        // Every other sprite has one colour (merged into a quad, vector loop), the rest
+        // per-corner colours; every third has a perspective rhw.
+        uint32_t flat = rng.next() | (i % 4 == 1 ? 0xFF000000u : 0u);
         for (int k = 0; k < 4; ++k) {
             float a = ang + k * 1.5707963f;
             q[k] = Vertex{cx + r * std::cos(a), cy + r * std::sin(a), z, (i % 3 == 0) ? 0.5f + 0.5f * (k & 1) : 1.0f,
-                          rng.next(), static_cast<float>(k == 1 || k == 2), static_cast<float>(k >= 2)};
+                          i % 2 ? flat : rng.next(), static_cast<float>(k == 1 || k == 2), static_cast<float>(k >= 2)};
         }
+        if (i % 5 == 0) // upright and aligned, so the vector loop copies whole rows of texels
+            for (int k = 0; k < 4; ++k) {
+                q[k].x = std::floor(cx) + (k == 1 || k == 2 ? 32 : 0) - 0.5f;
+                q[k].y = std::floor(cy) + (k >= 2 ? 32 : 0) - 0.5f;
+            }
         v.insert(v.end(), {q[0], q[1], q[2], q[0], q[2], q[3]});
     }
     std::vector<uint32_t> pictures[2];
@@ -345,6 +353,18 @@ TEST_F(RasterTest, ThreadCountDoesNotChangeThePicture)
         pictures[threads - 1] = ReadTarget();
     }
     EXPECT_TRUE(pictures[0] == pictures[1]);
+
+    // The same triangles one draw call each (so none is merged with its neighbour into a quad,
+    // and no vector loop sees a long span) give the same picture again.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
+    for (size_t i = 0; i < v.size(); i += 3)
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, &v[i], sizeof(Vertex)), D3D_OK);
+    EXPECT_TRUE(ReadTarget() == pictures[0]);
+    platctl_d3d9_use_vector_loops(0);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
+    ASSERT_EQ(Draw(v), D3D_OK);
+    EXPECT_TRUE(ReadTarget() == pictures[0]);
+    platctl_d3d9_use_vector_loops(1);
     device->SetTexture(0, nullptr);
     tex->Release();
 }

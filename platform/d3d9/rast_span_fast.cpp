@@ -1,0 +1,367 @@
+// The AVX2 inner loop. Compiled for AVX2 (see CMakeLists.txt) and entered only when the
+// processor has it. Runs on any raster thread.
+#include "rast_span_fast.h"
+
+#include "runtime.h"
+
+#include <immintrin.h>
+
+namespace plat::d3d9 {
+
+FastSpanState make_fast_state(const PixelState& s)
+{
+    FastSpanState f;
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    if (!hasAvx2)
+        return f;
+    {
+        Runtime& r = Runtime::get();
+        std::lock_guard lock(r.mutex);
+        if (!r.vectorLoops)
+            return f;
+    }
+    if (s.colourFormat != D3DFMT_X8R8G8B8 && s.colourFormat != D3DFMT_A8R8G8B8)
+        return f;
+    if (!s.textured || s.writeMask != 0xF)
+        return f;
+    const TextureView& t = s.texture;
+    auto pow2 = [](uint32_t n) { return n != 0 && (n & (n - 1)) == 0; };
+    if (!pow2(t.width) || !pow2(t.height) || t.addressU != D3DTADDRESS_WRAP || t.addressV != D3DTADDRESS_WRAP)
+        return f;
+    auto simpleOp = [](uint32_t op) {
+        return op == D3DTOP_MODULATE || op == D3DTOP_ADD || op == D3DTOP_SELECTARG1 || op == D3DTOP_SELECTARG2;
+    };
+    auto simpleArg = [](uint32_t a) { return a == D3DTA_TEXTURE || a == D3DTA_DIFFUSE || a == D3DTA_CURRENT; };
+    if (!simpleOp(s.colourOp) || !simpleOp(s.alphaOp) || !simpleArg(s.colourArg1) || !simpleArg(s.colourArg2) ||
+        !simpleArg(s.alphaArg1) || !simpleArg(s.alphaArg2))
+        return f;
+    if (s.alphaTest) {
+        if (s.alphaFunc == D3DCMP_GREATEREQUAL)
+            f.alphaMin = s.alphaRef;
+        else if (s.alphaFunc == D3DCMP_GREATER)
+            f.alphaMin = s.alphaRef + 1;
+        else if (s.alphaFunc == D3DCMP_ALWAYS)
+            f.alphaMin = 0;
+        else
+            return f;
+        f.alphaTest = f.alphaMin > 0;
+    }
+    if (s.depth && s.zTest) {
+        if (s.zFunc != D3DCMP_LESSEQUAL && s.zFunc != D3DCMP_LESS && s.zFunc != D3DCMP_ALWAYS)
+            return f;
+        f.depth = true;
+        f.depthFunc = s.zFunc;
+        f.depthWrite = s.zWrite;
+    }
+    if (s.blend) {
+        if (s.blendOp != D3DBLENDOP_ADD || s.srcBlend < D3DBLEND_ZERO || s.srcBlend > D3DBLEND_INVDESTCOLOR ||
+            s.dstBlend < D3DBLEND_ZERO || s.dstBlend > D3DBLEND_INVDESTCOLOR)
+            return f;
+        f.blend = true;
+        f.srcBlend = s.srcBlend;
+        f.dstBlend = s.dstBlend;
+    }
+    f.texels = t.texels;
+    f.pitch = t.pitch;
+    f.wMask = t.width - 1;
+    f.hMask = t.height - 1;
+    f.colourOp = s.colourOp;
+    f.alphaOp = s.alphaOp;
+    f.colourArg1Tex = s.colourArg1 == D3DTA_TEXTURE;
+    f.colourArg2Tex = s.colourArg2 == D3DTA_TEXTURE;
+    f.alphaArg1Tex = s.alphaArg1 == D3DTA_TEXTURE;
+    f.alphaArg2Tex = s.alphaArg2 == D3DTA_TEXTURE;
+    f.forceAlpha = s.colourFormat == D3DFMT_X8R8G8B8;
+    f.usable = true;
+    return f;
+}
+
+namespace {
+
+// round(x / 255) for 16-bit lanes x <= 65025: ((x + 128) * 257) >> 16, exact in that range.
+inline __m256i div255(__m256i x)
+{
+    return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
+}
+
+inline __m256i op16(uint32_t op, __m256i a, __m256i b)
+{
+    switch (op) {
+    case D3DTOP_MODULATE:
+        return div255(_mm256_mullo_epi16(a, b));
+    case D3DTOP_ADD:
+        return _mm256_min_epu16(_mm256_add_epi16(a, b), _mm256_set1_epi16(255));
+    case D3DTOP_SELECTARG2:
+        return b;
+    default:
+        return a;
+    }
+}
+
+// Each pixel's alpha (16-bit lanes 3 and 7 of every 128 bits) copied to its four lanes.
+inline __m256i alpha16(__m256i c)
+{
+    return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(c, 0xFF), 0xFF);
+}
+
+inline __m256i factor16(uint32_t f, __m256i s, __m256i d, __m256i sa, __m256i da)
+{
+    const __m256i full = _mm256_set1_epi16(255);
+    switch (f) {
+    case D3DBLEND_ZERO:
+        return _mm256_setzero_si256();
+    case D3DBLEND_ONE:
+        return full;
+    case D3DBLEND_SRCCOLOR:
+        return s;
+    case D3DBLEND_INVSRCCOLOR:
+        return _mm256_sub_epi16(full, s);
+    case D3DBLEND_SRCALPHA:
+        return sa;
+    case D3DBLEND_INVSRCALPHA:
+        return _mm256_sub_epi16(full, sa);
+    case D3DBLEND_DESTALPHA:
+        return da;
+    case D3DBLEND_INVDESTALPHA:
+        return _mm256_sub_epi16(full, da);
+    case D3DBLEND_DESTCOLOR:
+        return d;
+    default: // D3DBLEND_INVDESTCOLOR
+        return _mm256_sub_epi16(full, d);
+    }
+}
+
+// Stage 0 over 16-bit lanes: colour channels by the colour op, alpha by the alpha op.
+inline __m256i combine16(const FastSpanState& f, __m256i t, __m256i d)
+{
+    __m256i rgb = op16(f.colourOp, f.colourArg1Tex ? t : d, f.colourArg2Tex ? t : d);
+    __m256i a = op16(f.alphaOp, f.alphaArg1Tex ? t : d, f.alphaArg2Tex ? t : d);
+    return _mm256_blend_epi16(rgb, a, 0x88);
+}
+
+inline __m256i blend16(const FastSpanState& f, __m256i s, __m256i d)
+{
+    __m256i sa = alpha16(s), da = alpha16(d);
+    __m256i fs = factor16(f.srcBlend, s, d, sa, da), fd = factor16(f.dstBlend, s, d, sa, da);
+    // Each product is at most 65025; a saturated sum at or above 65025 means 255 either way.
+    __m256i sum = _mm256_adds_epu16(_mm256_mullo_epi16(s, fs), _mm256_mullo_epi16(d, fd));
+    return div255(_mm256_min_epu16(sum, _mm256_set1_epi16(static_cast<short>(65025))));
+}
+
+} // namespace
+
+namespace {
+
+struct SpanConstants {
+    __m256i dzLane, duLane, dvLane, dLo, dHi, wMask, hMask, pitch, alphaBits, alphaMin;
+    bool rowCopy;
+};
+
+enum BlendKind { kNoBlend, kAlphaOver, kAlphaAdd, kAnyBlend };
+
+// One step of eight pixels at dst and zbuf (either the target's memory or a staging copy of a
+// span's last few pixels); `cover` masks the lanes that belong to the span. Templated on what
+// varies per draw so the common sprite case has no branches inside.
+template <bool Depth, bool AlphaTest, int Blend, bool PassTexel>
+__attribute__((always_inline)) inline void shade8(const FastSpanState& f, const SpanConstants& c, uint32_t* dst,
+                                                  uint16_t* zbuf, __m256i cover, uint32_t z, int32_t u0, int32_t v0)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i mask = cover;
+    __m256i zq = zero, zOld = zero;
+    if constexpr (Depth) {
+        __m256i zv = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(z)), c.dzLane);
+        zq = _mm256_srli_epi32(_mm256_add_epi32(zv, _mm256_set1_epi32(0x8000)), 16);
+        zOld = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(zbuf)));
+        if (f.depthFunc != D3DCMP_ALWAYS) {
+            __m256i le = _mm256_cmpeq_epi32(_mm256_max_epu32(zq, zOld), zOld);
+            if (f.depthFunc == D3DCMP_LESS)
+                le = _mm256_andnot_si256(_mm256_cmpeq_epi32(zq, zOld), le);
+            mask = _mm256_and_si256(mask, le);
+            if (_mm256_testz_si256(mask, mask))
+                return;
+        }
+    }
+    __m256i t;
+    uint32_t ix0 = static_cast<uint32_t>(u0 >> 16) & f.wMask;
+    if (c.rowCopy && ix0 + 7 <= f.wMask) {
+        uint32_t iy0 = static_cast<uint32_t>(v0 >> 16) & f.hMask;
+        t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f.texels + static_cast<size_t>(iy0) * f.pitch + ix0));
+    } else {
+        __m256i uv = _mm256_add_epi32(_mm256_set1_epi32(u0), c.duLane);
+        __m256i vv = _mm256_add_epi32(_mm256_set1_epi32(v0), c.dvLane);
+        __m256i ix = _mm256_and_si256(_mm256_srai_epi32(uv, 16), c.wMask);
+        __m256i iy = _mm256_and_si256(_mm256_srai_epi32(vv, 16), c.hMask);
+        t = _mm256_i32gather_epi32(reinterpret_cast<const int*>(f.texels),
+                                   _mm256_add_epi32(_mm256_mullo_epi32(iy, c.pitch), ix), 4);
+    }
+    __m256i src, sLo, sHi;
+    if constexpr (PassTexel) {
+        src = t;
+    } else {
+        sLo = combine16(f, _mm256_unpacklo_epi8(t, zero), c.dLo);
+        sHi = combine16(f, _mm256_unpackhi_epi8(t, zero), c.dHi);
+        src = _mm256_packus_epi16(sLo, sHi);
+    }
+    if constexpr (AlphaTest) {
+        mask = _mm256_and_si256(mask, _mm256_cmpgt_epi32(_mm256_srli_epi32(src, 24), c.alphaMin));
+        if (_mm256_testz_si256(mask, mask))
+            return;
+    }
+    __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
+    __m256i out = src;
+    if constexpr (Blend != kNoBlend) {
+        if constexpr (PassTexel) {
+            sLo = _mm256_unpacklo_epi8(src, zero);
+            sHi = _mm256_unpackhi_epi8(src, zero);
+        }
+        __m256i d = f.forceAlpha ? _mm256_or_si256(old, c.alphaBits) : old;
+        __m256i dLo = _mm256_unpacklo_epi8(d, zero), dHi = _mm256_unpackhi_epi8(d, zero);
+        __m256i rLo, rHi;
+        if constexpr (Blend == kAlphaOver) { // s * a + d * (255 - a) <= 65025: no saturation
+            const __m256i full = _mm256_set1_epi16(255);
+            __m256i aLo = alpha16(sLo), aHi = alpha16(sHi);
+            rLo = div255(_mm256_add_epi16(_mm256_mullo_epi16(sLo, aLo),
+                                          _mm256_mullo_epi16(dLo, _mm256_sub_epi16(full, aLo))));
+            rHi = div255(_mm256_add_epi16(_mm256_mullo_epi16(sHi, aHi),
+                                          _mm256_mullo_epi16(dHi, _mm256_sub_epi16(full, aHi))));
+        } else if constexpr (Blend == kAlphaAdd) { // s * a + d * 255, saturating
+            const __m256i top = _mm256_set1_epi16(static_cast<short>(65025));
+            rLo = div255(_mm256_min_epu16(
+                _mm256_adds_epu16(_mm256_mullo_epi16(sLo, alpha16(sLo)), _mm256_mullo_epi16(dLo, _mm256_set1_epi16(255))),
+                top));
+            rHi = div255(_mm256_min_epu16(
+                _mm256_adds_epu16(_mm256_mullo_epi16(sHi, alpha16(sHi)), _mm256_mullo_epi16(dHi, _mm256_set1_epi16(255))),
+                top));
+        } else {
+            rLo = blend16(f, sLo, dLo);
+            rHi = blend16(f, sHi, dHi);
+        }
+        out = _mm256_packus_epi16(rLo, rHi);
+    }
+    if (f.forceAlpha)
+        out = _mm256_or_si256(out, c.alphaBits);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_blendv_epi8(old, out, mask));
+    if constexpr (Depth) {
+        if (f.depthWrite) {
+            __m256i nz = _mm256_blendv_epi8(zOld, zq, mask);
+            __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(nz, nz), 0x08);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(zbuf), _mm256_castsi256_si128(packed));
+        }
+    }
+}
+
+template <bool Depth, bool AlphaTest, int Blend, bool PassTexel>
+void span_loop(const FastSpanState& f, const SpanConstants& c, uint32_t* row, uint16_t* zrow, int32_t x, int32_t count,
+               uint32_t z, int32_t dz, int32_t u, int32_t du, int32_t v, int32_t dv)
+{
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i all = _mm256_set1_epi32(-1);
+    // All arithmetic on z, u, v is modulo 2^32: the caller checked that the real values fit.
+    auto at = [](uint32_t base, int32_t step, int32_t i) {
+        return static_cast<int32_t>(base + static_cast<uint32_t>(i) * static_cast<uint32_t>(step));
+    };
+    int32_t i = 0;
+    for (; i + 8 <= count; i += 8)
+        shade8<Depth, AlphaTest, Blend, PassTexel>(f, c, row + x + i, Depth ? zrow + x + i : nullptr, all,
+                                                   static_cast<uint32_t>(at(z, dz, i)),
+                                                   at(static_cast<uint32_t>(u), du, i),
+                                                   at(static_cast<uint32_t>(v), dv, i));
+    int32_t rest = count - i;
+    if (rest > 0) {
+        // The last pixels go through staging copies so nothing past the span is read or written.
+        alignas(32) uint32_t colour[8] = {};
+        alignas(16) uint16_t depth[8] = {};
+        for (int32_t k = 0; k < rest; ++k)
+            colour[k] = row[x + i + k];
+        if constexpr (Depth)
+            for (int32_t k = 0; k < rest; ++k)
+                depth[k] = zrow[x + i + k];
+        __m256i cover = _mm256_cmpgt_epi32(_mm256_set1_epi32(rest), lane);
+        shade8<Depth, AlphaTest, Blend, PassTexel>(f, c, colour, depth, cover, static_cast<uint32_t>(at(z, dz, i)),
+                                                   at(static_cast<uint32_t>(u), du, i),
+                                                   at(static_cast<uint32_t>(v), dv, i));
+        for (int32_t k = 0; k < rest; ++k)
+            row[x + i + k] = colour[k];
+        if constexpr (Depth)
+            for (int32_t k = 0; k < rest; ++k)
+                zrow[x + i + k] = depth[k];
+    }
+}
+
+using SpanLoop = void (*)(const FastSpanState&, const SpanConstants&, uint32_t*, uint16_t*, int32_t, int32_t, uint32_t,
+                          int32_t, int32_t, int32_t, int32_t, int32_t);
+
+template <bool Depth, bool AlphaTest, int Blend>
+SpanLoop pick_pass(bool pass)
+{
+    return pass ? &span_loop<Depth, AlphaTest, Blend, true> : &span_loop<Depth, AlphaTest, Blend, false>;
+}
+
+template <bool Depth, bool AlphaTest>
+SpanLoop pick_blend(int blend, bool pass)
+{
+    switch (blend) {
+    case kNoBlend:
+        return pick_pass<Depth, AlphaTest, kNoBlend>(pass);
+    case kAlphaOver:
+        return pick_pass<Depth, AlphaTest, kAlphaOver>(pass);
+    case kAlphaAdd:
+        return pick_pass<Depth, AlphaTest, kAlphaAdd>(pass);
+    default:
+        return pick_pass<Depth, AlphaTest, kAnyBlend>(pass);
+    }
+}
+
+// Whether stage 0 hands the texel through unchanged for this diffuse colour.
+bool passes_texel(const FastSpanState& f, uint32_t diffuse)
+{
+    bool rgb = (f.colourOp == D3DTOP_SELECTARG1 && f.colourArg1Tex) ||
+               (f.colourOp == D3DTOP_SELECTARG2 && f.colourArg2Tex) ||
+               (f.colourOp == D3DTOP_MODULATE && (f.colourArg1Tex != f.colourArg2Tex) && (diffuse & 0xFFFFFFu) == 0xFFFFFFu) ||
+               (f.colourOp == D3DTOP_ADD && (f.colourArg1Tex != f.colourArg2Tex) && (diffuse & 0xFFFFFFu) == 0);
+    bool alpha = (f.alphaOp == D3DTOP_SELECTARG1 && f.alphaArg1Tex) || (f.alphaOp == D3DTOP_SELECTARG2 && f.alphaArg2Tex) ||
+                 (f.alphaOp == D3DTOP_MODULATE && (f.alphaArg1Tex != f.alphaArg2Tex) && (diffuse >> 24) == 0xFFu) ||
+                 (f.alphaOp == D3DTOP_ADD && (f.alphaArg1Tex != f.alphaArg2Tex) && (diffuse >> 24) == 0);
+    return rgb && alpha;
+}
+
+} // namespace
+
+void fast_span(const FastSpanState& f, uint32_t diffuse, uint32_t* row, uint16_t* zrow, int32_t x, int32_t count,
+               uint32_t z, int32_t dz, int32_t u, int32_t du, int32_t v, int32_t dv)
+{
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i zero = _mm256_setzero_si256();
+    SpanConstants c;
+    c.dzLane = _mm256_mullo_epi32(lane, _mm256_set1_epi32(dz));
+    c.duLane = _mm256_mullo_epi32(lane, _mm256_set1_epi32(du));
+    c.dvLane = _mm256_mullo_epi32(lane, _mm256_set1_epi32(dv));
+    const __m256i diffuse32 = _mm256_set1_epi32(static_cast<int>(diffuse));
+    c.dLo = _mm256_unpacklo_epi8(diffuse32, zero);
+    c.dHi = _mm256_unpackhi_epi8(diffuse32, zero);
+    c.wMask = _mm256_set1_epi32(static_cast<int>(f.wMask));
+    c.hMask = _mm256_set1_epi32(static_cast<int>(f.hMask));
+    c.pitch = _mm256_set1_epi32(static_cast<int>(f.pitch));
+    c.alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    c.alphaMin = _mm256_set1_epi32(static_cast<int>(f.alphaMin) - 1);
+    c.rowCopy = dv == 0 && du == 65536; // upright, unscaled: texels lie side by side
+
+    int blend = kNoBlend;
+    if (f.blend) {
+        blend = kAnyBlend;
+        if (f.srcBlend == D3DBLEND_SRCALPHA && f.dstBlend == D3DBLEND_INVSRCALPHA)
+            blend = kAlphaOver;
+        else if (f.srcBlend == D3DBLEND_SRCALPHA && f.dstBlend == D3DBLEND_ONE)
+            blend = kAlphaAdd;
+    }
+    bool pass = passes_texel(f, diffuse);
+    SpanLoop loop;
+    if (f.depth)
+        loop = f.alphaTest ? pick_blend<true, true>(blend, pass) : pick_blend<true, false>(blend, pass);
+    else
+        loop = f.alphaTest ? pick_blend<false, true>(blend, pass) : pick_blend<false, false>(blend, pass);
+    loop(f, c, row, zrow, x, count, z, dz, u, du, v, dv);
+}
+
+} // namespace plat::d3d9
