@@ -28,6 +28,15 @@ public:
 // State sizes of the two kinds of device.
 inline constexpr uint32_t DIInputKeyboardStateSize = 256;
 inline constexpr uint32_t DIInputJoystickStateSize = 272;
+
+// A controller's state as GetState writes it (the extended joystick layout).
+struct DIInputJoystickState {
+    int32_t axes[8];       // X, Y, Z, X rotation, Y rotation, Z rotation, slider 1, slider 2
+    uint32_t pov[4];       // hundredths of a degree clockwise from north; 0xFFFFFFFF centred
+    uint8_t buttons[128];  // 0x80 while pressed
+    int32_t unused[24];    // velocity, acceleration and force members: 0
+};
+static_assert(sizeof(DIInputJoystickState) == DIInputJoystickStateSize, "the extended joystick layout");
 // What Poll and GetState report for an object without a device (the system's "not ready").
 inline constexpr int32_t DIInputNoDevice = static_cast<int32_t>(0x80070015u);
 

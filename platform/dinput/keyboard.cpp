@@ -8,7 +8,8 @@
 //
 // LIMITATIONS: keys pressed while nothing watched (before the first DirectInput object) are
 // known only as far as SDL's own keyboard state knows them when the watch starts. Keys with no
-// DirectInput code (F16-F24, the Korean language keys, ...) are not reported.
+// DirectInput code (F16-F24, the Korean language keys, ...) are not reported. A host that calls
+// SDL_Quit while input devices are open ends their events until a keyboard is acquired again.
 #include "source.h"
 
 #include "control_dinput.h"
@@ -149,6 +150,10 @@ uint8_t DikFromScancode(int scancode)
 struct KeyboardState {
     std::mutex usersLock;
     uint32_t users = 0; // guarded by usersLock
+    // The watch is registered with one of two tokens as its userdata (guarded by usersLock), so
+    // it can be registered afresh before the old registration is removed.
+    char tokens[2] = {};
+    int token = 0;
 
     std::mutex keysLock;
     uint8_t keys[256] = {}; // guarded by keysLock: 0x80 while down
@@ -162,24 +167,28 @@ KeyboardState& State()
     return *state;
 }
 
-int SDLCALL OnEvent(void* userdata, SDL_Event* event)
+int SDLCALL OnEvent(void*, SDL_Event* event)
 {
     if (event->type != SDL_KEYDOWN && event->type != SDL_KEYUP)
         return 1;
     const uint8_t dik = DikFromScancode(event->key.keysym.scancode);
     if (dik != 0) {
-        auto* s = static_cast<KeyboardState*>(userdata);
-        std::lock_guard<std::mutex> hold(s->keysLock);
-        s->keys[dik] = event->type == SDL_KEYDOWN ? 0x80 : 0;
+        KeyboardState& s = State();
+        std::lock_guard<std::mutex> hold(s.keysLock);
+        s.keys[dik] = event->type == SDL_KEYDOWN ? 0x80 : 0;
     }
     return 1;
 }
 
-// Registers the watch exactly once, whether or not SDL still has it (SDL_Quit drops watches).
+// usersLock held. Makes sure the watch is registered exactly once, whether or not SDL still has
+// it (SDL_Quit drops every watch): the new registration goes in before the old one comes out,
+// so no event is missed in between (the watch is idempotent while both run).
 void Rewatch(KeyboardState& s)
 {
-    SDL_DelEventWatch(OnEvent, &s);
-    SDL_AddEventWatch(OnEvent, &s);
+    const int next = 1 - s.token;
+    SDL_AddEventWatch(OnEvent, &s.tokens[next]);
+    SDL_DelEventWatch(OnEvent, &s.tokens[s.token]);
+    s.token = next;
 }
 
 class KeyboardSource final : public Source {
@@ -210,7 +219,12 @@ public:
         for (size_t i = 0; i < objects_.size(); ++i)
             values[i] = s.keys[DIDFT_GETINSTANCE(objects_[i].type)];
     }
-    void Acquired(bool) override { Rewatch(State()); }
+    void Acquired(bool) override
+    {
+        KeyboardState& s = State();
+        std::lock_guard<std::mutex> hold(s.usersLock);
+        Rewatch(s);
+    }
 };
 
 } // namespace
@@ -242,7 +256,7 @@ void KeyboardWatchStop()
     std::lock_guard<std::mutex> hold(s.usersLock);
     if (s.users == 0 || --s.users != 0)
         return;
-    SDL_DelEventWatch(OnEvent, &s);
+    SDL_DelEventWatch(OnEvent, &s.tokens[s.token]);
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
 }
 

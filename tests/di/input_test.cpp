@@ -73,6 +73,14 @@ TEST_F(DITest, ControllerStateHasAxesHatsAndButtonsInPlace)
     EXPECT_EQ(s.lVX, 0);
     EXPECT_EQ(s.lARz, 0);
     EXPECT_EQ(s.rglFSlider[1], 0);
+
+    // The host-side declaration of the layout reads the same state.
+    DIInputJoystickState host;
+    ASSERT_EQ(joystick->GetState(sizeof host, &host), DI_OK);
+    EXPECT_EQ(host.axes[0], 1000);
+    EXPECT_EQ(host.axes[7], 1000);
+    EXPECT_EQ(host.pov[1], 22500u);
+    EXPECT_EQ(host.buttons[11], 0x80);
 }
 
 TEST_F(DITest, InjectedKeysShowInTheKeyArray)
