@@ -117,6 +117,8 @@ public:
         if (flags & (DIDFT_FFACTUATOR | DIDFT_FFEFFECTTRIGGER | DIDFT_OUTPUT | DIDFT_VENDORDEFINED | DIDFT_ALIAS))
             return DI_OK;
         const DWORD kinds = DIDFT_GETTYPE(flags) & (DIDFT_AXIS | DIDFT_BUTTON | DIDFT_POV);
+        if (DIDFT_GETTYPE(flags) && !kinds)
+            return DI_OK; // collections or no-data objects only: there are none
         std::vector<DIDEVICEOBJECTINSTANCEA> found;
         {
             std::lock_guard<std::mutex> hold(lock_);

@@ -144,8 +144,8 @@ inline constexpr GUID IID_IDirectInputDevice8A = {0x54D41080, 0xDC15, 0x4833, {0
 // placed whose kind is `pguid` (null: any kind), whose type matches the type bits of `dwType`
 // (none: any type) and whose instance is the one in `dwType` (DIDFT_ANYINSTANCE: any), with the
 // aspect of `dwFlags` (none: any). Axes and POVs take 4 bytes at a 4-byte aligned offset, buttons
-// and keys 1 byte. An entry that finds no object is left as it is in the buffer (zero, or "centred"
-// 0xFFFFFFFF for a POV entry); without DIDFT_OPTIONAL such an entry makes SetDataFormat fail.
+// and keys 1 byte. An entry that finds no object reads 0 (a POV entry 0xFFFFFFFF, centred);
+// without DIDFT_OPTIONAL such an entry makes SetDataFormat fail.
 struct DIOBJECTDATAFORMAT {
     const GUID* pguid;
     DWORD dwOfs;

@@ -140,5 +140,10 @@ TEST_F(KeyboardTest, StateSizeAndAcquisitionAreChecked)
     EXPECT_GE(keysSeen, 105);
     int axes = 0;
     ASSERT_EQ(keyboard->EnumObjects(count, &axes, DIDFT_AXIS), DI_OK);
-    EXPECT_EQ(axes, 0);
+    ASSERT_EQ(keyboard->EnumObjects(count, &axes, DIDFT_COLLECTION), DI_OK);
+    ASSERT_EQ(keyboard->EnumObjects(count, &axes, DIDFT_BUTTON | DIDFT_FFACTUATOR), DI_OK);
+    EXPECT_EQ(axes, 0) << "no axes, collections or force-feedback keys";
+    int all = 0;
+    ASSERT_EQ(keyboard->EnumObjects(count, &all, DIDFT_ALL), DI_OK);
+    EXPECT_EQ(all, keysSeen);
 }
