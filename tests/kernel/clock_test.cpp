@@ -79,7 +79,7 @@ TEST_F(ClockTest, ManualClockAcrossThreads)
     const uint32_t start = 0xFFFFF000u; // crosses the wrap on the way
     platctl_clock_use_manual(start);
     std::atomic<bool> done{false};
-    std::thread reader([&] {
+    std::jthread reader([&] {
         uint32_t last = 0;
         while (!done) {
             const uint32_t now = timeGetTime() - start;
@@ -87,7 +87,7 @@ TEST_F(ClockTest, ManualClockAcrossThreads)
             last = now;
         }
     });
-    std::thread advancer([] {
+    std::jthread advancer([] {
         for (uint32_t i = 0; i < kSteps / 2; ++i)
             platctl_clock_advance(1);
     });

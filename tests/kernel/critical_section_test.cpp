@@ -29,7 +29,7 @@ protected:
 bool OtherThreadCanEnter(CRITICAL_SECTION* section)
 {
     bool entered = false;
-    std::thread other([&] {
+    std::jthread other([&] {
         entered = TryEnterCriticalSection(section) != FALSE;
         if (entered)
             LeaveCriticalSection(section);
@@ -53,7 +53,7 @@ TEST_F(CriticalSectionTest, OwnerReentersAndMustLeaveAsOften)
 TEST_F(CriticalSectionTest, LeaveByNonOwnerDoesNotRelease)
 {
     EnterCriticalSection(&section_);
-    std::thread intruder([&] { LeaveCriticalSection(&section_); });
+    std::jthread intruder([&] { LeaveCriticalSection(&section_); });
     intruder.join();
     EXPECT_FALSE(OtherThreadCanEnter(&section_));
     LeaveCriticalSection(&section_);
@@ -68,7 +68,7 @@ TEST_F(CriticalSectionTest, MutualExclusionWithRecursion)
     int64_t counter = 0; // guarded by section_ alone
     std::atomic<int> inside{0};
     std::atomic<bool> overlap{false};
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             for (int i = 0; i < kIncrements; ++i) {

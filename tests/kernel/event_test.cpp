@@ -65,7 +65,7 @@ TEST_F(EventTest, ManualResetReleasesAllWaiters)
     Handle gate = NewEvent(true, false);
     constexpr int kWaiters = 6;
     std::atomic<int> released{0};
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     for (int i = 0; i < kWaiters; ++i)
         threads.emplace_back([&] {
             if (WaitForSingleObject(gate.get(), kLongWait) == WAIT_OBJECT_0)
@@ -85,7 +85,7 @@ TEST_F(EventTest, AutoResetReleasesOneWaiterPerSet)
     Handle ack = NewEvent(false, false);
     constexpr int kWaiters = 4;
     std::atomic<int> released{0};
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     for (int i = 0; i < kWaiters; ++i)
         threads.emplace_back([&] {
             ASSERT_EQ(WaitForSingleObject(work.get(), kLongWait), WAIT_OBJECT_0);
@@ -110,7 +110,7 @@ TEST_F(EventTest, PingPongLosesNoSignal)
     Handle pong = NewEvent(false, false);
     constexpr int kRounds = 2000;
     int shared = 0; // handed over by the events alone
-    std::thread partner([&] {
+    std::jthread partner([&] {
         for (int i = 0; i < kRounds; ++i) {
             ASSERT_EQ(WaitForSingleObject(ping.get(), kLongWait), WAIT_OBJECT_0);
             ++shared;

@@ -171,7 +171,7 @@ TEST_F(HandleTest, ConcurrentCreateDuplicateClose)
     const uint32_t base = platctl_kernel_open_handles();
     constexpr int kThreads = 4;
     constexpr int kRounds = 3000;
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([] {
             for (int i = 0; i < kRounds; ++i) {

@@ -92,7 +92,7 @@ TEST_F(WaitTest, IncompleteWaitAllDoesNotHoldItsObjects)
     Handle autoEvent = NewEvent(false, false);
     Handle manualEvent = NewEvent(true, false);
     Handle done = NewEvent(true, false);
-    std::thread waitAll([&] {
+    std::jthread waitAll([&] {
         HANDLE set[] = {autoEvent.get(), manualEvent.get()};
         EXPECT_EQ(WaitForMultipleObjects(2, set, TRUE, kLongWait), WAIT_OBJECT_0);
         SetEvent(done.get());
@@ -134,8 +134,12 @@ TEST_F(WaitTest, OverlappingWaitAllsNeverShareAnEvent)
             }
         }
     };
-    std::thread w0(waiter, 0, a.get(), b.get());
-    std::thread w1(waiter, 1, b.get(), c.get());
+    std::jthread w0(waiter, 0, a.get(), b.get());
+    std::jthread w1(waiter, 1, b.get(), c.get());
+    struct StopWaiters { // on every way out, before the waiters are joined
+        HANDLE quit;
+        ~StopWaiters() { SetEvent(quit); }
+    } stop{quit.get()};
 
     for (int round = 0; round < kRounds; ++round) {
         const int before = wins[0] + wins[1];
@@ -156,6 +160,78 @@ TEST_F(WaitTest, OverlappingWaitAllsNeverShareAnEvent)
     w1.join();
     EXPECT_EQ(wins[0].load(), kRounds);
     EXPECT_EQ(wins[1].load(), kRounds);
+}
+
+// Tokens passed around as auto-reset events: each token's event is signalled only by the one
+// thread that acquired it, so a wait that hands a token to two threads at once, or loses or
+// invents a signal, shows up as a double owner or a wrong count at the end. Threads mix wait-any
+// and wait-all over random subsets with polls, short time-outs and infinite waits.
+TEST_F(WaitTest, TokensAreNeverSharedUnderMixedWaits)
+{
+    constexpr int kTokens = 5;
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 1500;
+    std::vector<Handle> tokens;
+    for (int i = 0; i < kTokens; ++i)
+        tokens.push_back(NewEvent(false, true)); // every token starts free
+    std::atomic<int> owner[kTokens];
+    for (auto& o : owner)
+        o = -1;
+    std::atomic<bool> doubleOwner{false};
+    std::atomic<int> acquisitions{0};
+    Handle start = NewEvent(true, false);
+
+    auto worker = [&](int self) {
+        ASSERT_EQ(WaitForSingleObject(start.get(), kLongWait), WAIT_OBJECT_0);
+        uint32_t random = 2463534242u + static_cast<uint32_t>(self) * 7919u;
+        auto next = [&random] {
+            random ^= random << 13;
+            random ^= random >> 17;
+            random ^= random << 5;
+            return random;
+        };
+        for (int round = 0; round < kRounds; ++round) {
+            HANDLE set[kTokens];
+            int index[kTokens];
+            const unsigned mask = 1 + next() % ((1u << kTokens) - 1);
+            DWORD count = 0;
+            for (int t = 0; t < kTokens; ++t)
+                if (mask & (1u << t)) {
+                    set[count] = tokens[t].get();
+                    index[count++] = t;
+                }
+            const bool all = next() % 2 == 0;
+            const DWORD timeouts[] = {0, 2, 50}; // no infinite wait: a lost token must fail, not hang
+            const DWORD r = WaitForMultipleObjects(count, set, all ? TRUE : FALSE, timeouts[next() % 3]);
+            if (r == WAIT_TIMEOUT)
+                continue;
+            ASSERT_LT(r, WAIT_OBJECT_0 + count);
+            const DWORD first = all ? 0 : r - WAIT_OBJECT_0;
+            const DWORD last = all ? count : first + 1;
+            for (DWORD i = first; i < last; ++i) {
+                int expected = -1;
+                if (!owner[index[i]].compare_exchange_strong(expected, self))
+                    doubleOwner = true;
+            }
+            ++acquisitions;
+            Sleep(0); // hold the tokens a moment so that other threads contend for them
+            for (DWORD i = first; i < last; ++i) {
+                owner[index[i]] = -1;
+                SetEvent(set[i]);
+            }
+        }
+    };
+    std::vector<std::jthread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back(worker, t);
+    SetEvent(start.get());
+    for (auto& t : threads)
+        t.join();
+    EXPECT_FALSE(doubleOwner.load());
+    EXPECT_GT(acquisitions.load(), kThreads * kRounds / 10);
+    // Every token is back.
+    for (int i = 0; i < kTokens; ++i)
+        EXPECT_EQ(WaitForSingleObject(tokens[i].get(), 0), WAIT_OBJECT_0) << "token " << i << " lost";
 }
 
 TEST_F(WaitTest, TimeOutsAndPolls)
@@ -183,7 +259,7 @@ TEST_F(WaitTest, InfiniteWaitEndsWhenSignalled)
 {
     Handle event = NewEvent(false, false);
     std::atomic<bool> set{false};
-    std::thread setter([&] {
+    std::jthread setter([&] {
         Sleep(20);
         set = true;
         SetEvent(event.get());
@@ -263,7 +339,7 @@ TEST_F(WaitTest, WaitKeepsObjectAliveWhenHandleClosed)
     Handle started = NewEvent(true, false);
     std::atomic<DWORD> result{WAIT_FAILED};
     HANDLE waited = event.get();
-    std::thread waiter([&] {
+    std::jthread waiter([&] {
         SetEvent(started.get());
         result = WaitForSingleObject(waited, kLongWait);
     });
@@ -323,7 +399,7 @@ TEST_F(WaitTest, MsgWaitWakesOnInputPostedFromAnotherThread)
         Handle event = NewEvent(false, false);
         HANDLE set[] = {event.get()};
         const DWORD self = GetCurrentThreadId();
-        std::thread poster([self] {
+        std::jthread poster([self] {
             Sleep(10);
             plat_kernel_post_thread_input(self);
         });
