@@ -72,6 +72,7 @@ TEST_F(DITest, DevicesKeepTheRootAlive)
     // The host lets go of the root first; the keyboard still works and keeps it.
     EXPECT_EQ(root->Release(), 1);
     root = nullptr;
+    EXPECT_EQ(platctl_dinput_live_objects(), 2u) << "the root still holds its DirectInput object";
     uint8_t keys[256];
     EXPECT_EQ(keyboard->GetState(sizeof keys, keys), DI_OK);
     EXPECT_EQ(keyboard->Release(), 0);
