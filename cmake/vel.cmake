@@ -10,6 +10,14 @@ function(vel_origin_rpath target)
   endif()
 endfunction()
 
+# Shared libraries must resolve every symbol at link time, except in sanitizer builds, where the
+# sanitizer runtime comes with the executable.
+function(vel_no_undefined target)
+  if(NOT VEL_SANITIZE AND NOT VEL_FUZZ)
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
+endfunction()
+
 # vel_platform_library(<facility> SOURCES ... [LIBS ...]) -> libplat_<facility>.so
 function(vel_platform_library facility)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -17,7 +25,7 @@ function(vel_platform_library facility)
   target_include_directories(plat_${facility} PUBLIC ${PROJECT_SOURCE_DIR}/platform/include
                                                      ${PROJECT_SOURCE_DIR}/platform/control)
   target_link_libraries(plat_${facility} PRIVATE ${ARG_LIBS})
-  target_link_options(plat_${facility} PRIVATE -Wl,--no-undefined)
+  vel_no_undefined(plat_${facility})
   vel_origin_rpath(plat_${facility})
 endfunction()
 
@@ -26,7 +34,7 @@ function(vel_engine_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} SHARED ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE vel_framework ${ARG_LIBS})
-  target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  vel_no_undefined(${name})
   vel_origin_rpath(${name})
 endfunction()
 
