@@ -347,50 +347,26 @@ bool fits32(int64_t v)
     return v >= INT32_MIN && v <= INT32_MAX;
 }
 
-// Hands the span to the vector loop when every value it steps fits its 32-bit forms; returns how
-// many pixels it shaded (all or none).
-int32_t try_fast(const DrawKernels& k, const PixelState& s, const TriSetup& t, const Span& sp)
-{
-    const int32_t n = sp.count;
-    if (!k.fast.usable || n == 0 || t.gouraud)
-        return 0;
-    const int64_t last = n - 1;
-    if (k.fast.depth) {
-        int64_t z1 = sp.z + sp.dz * last;
-        const int64_t zMax = int64_t{65535} << 16;
-        if (sp.z < 0 || sp.z > zMax || z1 < 0 || z1 > zMax || !fits32(sp.dz))
-            return 0;
-    }
-    if (!fits32(sp.u) || !fits32(sp.v) || !fits32(sp.du) || !fits32(sp.dv) || !fits32(sp.u + sp.du * last) ||
-        !fits32(sp.v + sp.dv * last))
-        return 0;
-    uint32_t* row = reinterpret_cast<uint32_t*>(s.colour + static_cast<size_t>(sp.y) * s.colourPitch);
-    uint16_t* zrow = s.depth ? s.depth + static_cast<size_t>(sp.y) * s.depthPitch : nullptr;
-    fast_span(k.fast, t.flatColour, row, zrow, sp.x, n, static_cast<uint32_t>(sp.z), static_cast<int32_t>(sp.dz),
-              static_cast<int32_t>(sp.u), static_cast<int32_t>(sp.du), static_cast<int32_t>(sp.v),
-              static_cast<int32_t>(sp.dv));
-    return n;
-}
-
 } // namespace
 
-void fill_triangle(const TriSetup& t, const PixelState& s, const DrawKernels& kernels, const RowBands& bands)
+void fill_triangle(const TriSetup& t, const PixelState& s, const DrawKernels& kernels, int32_t rowBegin, int32_t rowEnd)
 {
     const SpanKernel* k = t.perspective ? kernels.perspective : kernels.affine;
-    int32_t y = t.yMin;
+    int32_t y = std::max(t.yMin, rowBegin);
+    const int32_t yEnd = std::min(t.yMax, rowEnd);
     FloorWalker walk[4];
-    const int edges = t.edgeCount;
     bool walking = false;
+    const int edges = t.edgeCount;
     const int32_t clipX0 = s.clip.x0, clipX1 = s.clip.x1 - 1;
+    // Steps along a row, fixed once per triangle; the vector loop is prepared for them.
+    const int64_t dz = fixed16(t.z.dx), du = fixed16(t.u.dx), dv = fixed16(t.v.dx);
+    const bool fastOk = kernels.fast.usable && !t.perspective && !t.gouraud && fits32(dz) && fits32(du) && fits32(dv);
+    FastTriangle fast;
+    if (fastOk && y <= yEnd)
+        prepare_fast(kernels.fast, t.flatColour, static_cast<int32_t>(dz), static_cast<int32_t>(du),
+                     static_cast<int32_t>(dv), &fast);
 
-    while (y <= t.yMax) {
-        // Skip to the next row this thread owns.
-        if (((static_cast<uint32_t>(y) >> bands.shift) % bands.count) != bands.index) {
-            int32_t next = static_cast<int32_t>(((static_cast<uint32_t>(y) >> bands.shift) + 1) << bands.shift);
-            y = next;
-            walking = false;
-            continue;
-        }
+    for (; y <= yEnd; ++y) {
         int64_t Y = static_cast<int64_t>(y) * 256;
         if (!walking) {
             for (int e = 0; e < edges; ++e) {
@@ -412,52 +388,59 @@ void fill_triangle(const TriSetup& t, const PixelState& s, const DrawKernels& ke
                 empty = true;
         }
         if (!empty && lo <= hi) {
-            Span sp;
-            sp.y = y;
-            sp.x = static_cast<int32_t>(lo);
-            sp.count = static_cast<int32_t>(hi - lo + 1);
-            double px = static_cast<double>(lo), py = static_cast<double>(y);
-            sp.z = fixed16(t.z.at(px, py, t.x0, t.y0));
-            sp.dz = fixed16(t.z.dx);
-            if (t.perspective) {
-                sp.pw = t.w.at(px, py, t.x0, t.y0);
-                sp.pdw = t.w.dx;
-                sp.pu = t.u.at(px, py, t.x0, t.y0);
-                sp.pdu = t.u.dx;
-                sp.pv = t.v.at(px, py, t.x0, t.y0);
-                sp.pdv = t.v.dx;
-                for (int c = 0; c < 4; ++c) {
-                    sp.pc[c] = t.c[c].at(px, py, t.x0, t.y0);
-                    sp.pdc[c] = t.c[c].dx;
+            const double px = static_cast<double>(lo), py = static_cast<double>(y);
+            const int32_t count = static_cast<int32_t>(hi - lo + 1);
+            const int64_t z0 = fixed16(t.z.at(px, py, t.x0, t.y0));
+            bool done = false;
+            if (fastOk) {
+                const int64_t u0 = fixed16(t.u.at(px, py, t.x0, t.y0)), v0 = fixed16(t.v.at(px, py, t.x0, t.y0));
+                const int64_t last = count - 1;
+                const int64_t z1 = z0 + dz * last;
+                const int64_t zMax = int64_t{65535} << 16;
+                bool zOk = !kernels.fast.depth || (z0 >= 0 && z0 <= zMax && z1 >= 0 && z1 <= zMax);
+                if (zOk && fits32(u0) && fits32(v0) && fits32(u0 + du * last) && fits32(v0 + dv * last)) {
+                    auto* row = reinterpret_cast<uint32_t*>(s.colour + static_cast<size_t>(y) * s.colourPitch);
+                    uint16_t* zrow = s.depth ? s.depth + static_cast<size_t>(y) * s.depthPitch : nullptr;
+                    run_fast(fast, row, zrow, static_cast<int32_t>(lo), count, static_cast<uint32_t>(z0),
+                             static_cast<int32_t>(u0), static_cast<int32_t>(v0));
+                    done = true;
                 }
-            } else {
-                sp.u = fixed16(t.u.at(px, py, t.x0, t.y0));
-                sp.du = fixed16(t.u.dx);
-                sp.v = fixed16(t.v.at(px, py, t.x0, t.y0));
-                sp.dv = fixed16(t.v.dx);
-                if (t.gouraud)
+            }
+            if (!done) {
+                Span sp;
+                sp.y = y;
+                sp.x = static_cast<int32_t>(lo);
+                sp.count = count;
+                sp.z = z0;
+                sp.dz = dz;
+                if (t.perspective) {
+                    sp.pw = t.w.at(px, py, t.x0, t.y0);
+                    sp.pdw = t.w.dx;
+                    sp.pu = t.u.at(px, py, t.x0, t.y0);
+                    sp.pdu = t.u.dx;
+                    sp.pv = t.v.at(px, py, t.x0, t.y0);
+                    sp.pdv = t.v.dx;
                     for (int c = 0; c < 4; ++c) {
-                        sp.c[c] = static_cast<int32_t>(fixed16(t.c[c].at(px, py, t.x0, t.y0)));
-                        sp.dc[c] = static_cast<int32_t>(fixed16(t.c[c].dx));
+                        sp.pc[c] = t.c[c].at(px, py, t.x0, t.y0);
+                        sp.pdc[c] = t.c[c].dx;
                     }
-            }
-            if (!t.perspective) {
-                int32_t done = try_fast(kernels, s, t, sp);
-                if (done > 0) { // the scalar loop finishes the span's last pixels
-                    sp.x += done;
-                    sp.count -= done;
-                    sp.z += sp.dz * done;
-                    sp.u += sp.du * done;
-                    sp.v += sp.dv * done;
+                } else {
+                    sp.u = fixed16(t.u.at(px, py, t.x0, t.y0));
+                    sp.du = du;
+                    sp.v = fixed16(t.v.at(px, py, t.x0, t.y0));
+                    sp.dv = dv;
+                    if (t.gouraud)
+                        for (int c = 0; c < 4; ++c) {
+                            sp.c[c] = static_cast<int32_t>(fixed16(t.c[c].at(px, py, t.x0, t.y0)));
+                            sp.dc[c] = static_cast<int32_t>(fixed16(t.c[c].dx));
+                        }
                 }
-            }
-            if (sp.count > 0)
                 k->run(s, t, sp);
+            }
         }
         for (int e = 0; e < edges; ++e)
             if (t.edge[e].a != 0)
                 walk[e].next();
-        ++y;
     }
 }
 

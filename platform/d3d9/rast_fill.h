@@ -18,14 +18,9 @@ struct DrawKernels {
 };
 DrawKernels choose_kernels(const PixelState& state);
 
-// Shades the rows of `tri` in [rowBegin, rowEnd) that `rowFilter` accepts (row bands of a
-// thread: (row >> bandShift) % bandCount == band). Every row is shaded the same way whichever
-// thread owns it, so the picture does not depend on the split.
-struct RowBands {
-    uint32_t shift = 31;
-    uint32_t count = 1;
-    uint32_t index = 0;
-};
-void fill_triangle(const TriSetup& tri, const PixelState& state, const DrawKernels& kernels, const RowBands& bands);
+// Shades the rows of `tri` in [rowBegin, rowEnd]. Every row is shaded the same way whichever
+// range or thread it comes in, so the picture does not depend on how rows are dealt out.
+void fill_triangle(const TriSetup& tri, const PixelState& state, const DrawKernels& kernels, int32_t rowBegin,
+                   int32_t rowEnd);
 
 } // namespace plat::d3d9

@@ -1,9 +1,11 @@
-// rast_scene.h - runs a draw's set-up triangles over the raster threads.
+// rast_scene.h - bins a draw's set-up triangles into row bands and shades the bands over the
+// raster threads.
 //
-// The target's rows are dealt out in bands of 16 rows (band b goes to thread b % threads); every
-// thread walks all triangles in submission order but shades only its own rows, so each pixel
-// sees the same sequence of writes as on one thread and the picture is identical for any thread
-// count. A draw returns when every thread is done: nothing is left pending, so locks, copies,
+// The target's rows are cut into bands of 64 rows. Each band keeps the list of triangles that
+// touch it, in submission order, and is shaded in one go (its colour and depth rows stay in
+// cache while every triangle crosses it). Band b goes to thread b % threads, so each pixel sees
+// the same sequence of writes as on one thread and the picture is identical for any thread
+// count. A draw returns when every band is done: nothing is left pending, so locks, copies,
 // Present and render-target switches need no flush.
 #pragma once
 
@@ -30,17 +32,20 @@ public:
 private:
     void worker_main(uint32_t index);
     void ensure_workers(uint32_t count);
-    void run_band(uint32_t index);
+    void run_bands(uint32_t index);
 
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
     std::vector<std::thread> workers_; // touched only by the drawing thread and the destructor
-    // The job, guarded by mutex_ while published:
+    // The job, published under mutex_ and read-only while it runs:
     const PixelState* state_ = nullptr;
     const std::vector<TriSetup>* triangles_ = nullptr;
     DrawKernels kernels_;
-    uint32_t bandCount_ = 1;
+    uint32_t threadCount_ = 1;
+    int32_t firstBand_ = 0;
+    std::vector<uint32_t> binStart_; // per band, into binned_ (one past the end at [band + 1])
+    std::vector<uint32_t> binned_;   // triangle indices grouped by band, in submission order
     uint64_t generation_ = 0;
     uint32_t pending_ = 0;
     bool stopping_ = false;

@@ -6,6 +6,8 @@
 
 #include <immintrin.h>
 
+#include <new>
+
 namespace plat::d3d9 {
 
 FastSpanState make_fast_state(const PixelState& s)
@@ -216,6 +218,11 @@ __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const 
             sHi = _mm256_unpackhi_epi8(src, zero);
         }
         __m256i d = f.forceAlpha ? _mm256_or_si256(old, c.alphaBits) : old;
+        // Eight opaque source pixels: s * 255 + d * 0 is s, s * 255 + d * 255 saturates to
+        // s + d, both exactly what the full formula rounds to.
+        if ((Blend == kAlphaOver || Blend == kAlphaAdd) && _mm256_testc_si256(src, c.alphaBits)) {
+            out = Blend == kAlphaOver ? src : _mm256_adds_epu8(src, d);
+        } else {
         __m256i dLo = _mm256_unpacklo_epi8(d, zero), dHi = _mm256_unpackhi_epi8(d, zero);
         __m256i rLo, rHi;
         if constexpr (Blend == kAlphaOver) { // s * a + d * (255 - a) <= 65025: no saturation
@@ -238,6 +245,7 @@ __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const 
             rHi = blend16(f, sHi, dHi);
         }
         out = _mm256_packus_epi16(rLo, rHi);
+        }
     }
     if (f.forceAlpha)
         out = _mm256_or_si256(out, c.alphaBits);
@@ -328,12 +336,20 @@ bool passes_texel(const FastSpanState& f, uint32_t diffuse)
 
 } // namespace
 
-void fast_span(const FastSpanState& f, uint32_t diffuse, uint32_t* row, uint16_t* zrow, int32_t x, int32_t count,
-               uint32_t z, int32_t dz, int32_t u, int32_t du, int32_t v, int32_t dv)
+struct Prepared {
+    SpanConstants c;
+    const FastSpanState* f;
+    SpanLoop loop;
+    int32_t dz, du, dv;
+};
+static_assert(sizeof(Prepared) <= sizeof(FastTriangle::storage), "FastTriangle storage too small");
+
+void prepare_fast(const FastSpanState& f, uint32_t diffuse, int32_t dz, int32_t du, int32_t dv, FastTriangle* out)
 {
+    auto* p = new (out->storage) Prepared;
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i zero = _mm256_setzero_si256();
-    SpanConstants c;
+    SpanConstants& c = p->c;
     c.dzLane = _mm256_mullo_epi32(lane, _mm256_set1_epi32(dz));
     c.duLane = _mm256_mullo_epi32(lane, _mm256_set1_epi32(du));
     c.dvLane = _mm256_mullo_epi32(lane, _mm256_set1_epi32(dv));
@@ -356,12 +372,21 @@ void fast_span(const FastSpanState& f, uint32_t diffuse, uint32_t* row, uint16_t
             blend = kAlphaAdd;
     }
     bool pass = passes_texel(f, diffuse);
-    SpanLoop loop;
     if (f.depth)
-        loop = f.alphaTest ? pick_blend<true, true>(blend, pass) : pick_blend<true, false>(blend, pass);
+        p->loop = f.alphaTest ? pick_blend<true, true>(blend, pass) : pick_blend<true, false>(blend, pass);
     else
-        loop = f.alphaTest ? pick_blend<false, true>(blend, pass) : pick_blend<false, false>(blend, pass);
-    loop(f, c, row, zrow, x, count, z, dz, u, du, v, dv);
+        p->loop = f.alphaTest ? pick_blend<false, true>(blend, pass) : pick_blend<false, false>(blend, pass);
+    p->f = &f;
+    p->dz = dz;
+    p->du = du;
+    p->dv = dv;
+}
+
+void run_fast(const FastTriangle& t, uint32_t* row, uint16_t* zrow, int32_t x, int32_t count, uint32_t z, int32_t u,
+              int32_t v)
+{
+    const auto* p = reinterpret_cast<const Prepared*>(t.storage);
+    p->loop(*p->f, p->c, row, zrow, x, count, z, p->dz, u, p->du, v, p->dv);
 }
 
 } // namespace plat::d3d9

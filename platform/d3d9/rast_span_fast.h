@@ -33,10 +33,17 @@ struct FastSpanState {
 // Whether the state can use the vector loop on this processor.
 FastSpanState make_fast_state(const PixelState& state);
 
+// What the vector loop needs per triangle (its steps and colour, the loop chosen for them),
+// prepared once and used for every row.
+struct FastTriangle {
+    alignas(32) unsigned char storage[416];
+};
+void prepare_fast(const FastSpanState& f, uint32_t diffuse, int32_t dz, int32_t du, int32_t dv, FastTriangle* out);
+
 // Shades pixels [x, x + count) of one row. z, u, v are the first pixel's fixed-point values
 // and the caller has checked that every pixel's values fit the 32-bit forms used here:
 // z in [0, 65535 << 16], u and v within int32.
-void fast_span(const FastSpanState& f, uint32_t diffuse, uint32_t* row, uint16_t* zrow, int32_t x, int32_t count,
-               uint32_t z, int32_t dz, int32_t u, int32_t du, int32_t v, int32_t dv);
+void run_fast(const FastTriangle& t, uint32_t* row, uint16_t* zrow, int32_t x, int32_t count, uint32_t z, int32_t u,
+              int32_t v);
 
 } // namespace plat::d3d9
