@@ -7,7 +7,8 @@
 //
 // LIMITATIONS: axes take their roles from SDL's axis order (X, Y, Z, Rx, Ry, Rz, then sliders);
 // trackballs and force feedback are not reported. SDL calls are made on the caller's thread
-// under SDL's joystick lock; SDL_Quit by the host while devices are open ends them.
+// under SDL's joystick lock. SDL_Quit by the host while devices are open unplugs them for good;
+// if the host then starts SDL again, devices opened before must not be used.
 #include "source.h"
 
 #include "control_dinput.h"
@@ -113,20 +114,25 @@ public:
     }
     ~JoystickSource() override
     {
-        SDL_JoystickClose(joystick_);
+        if (Alive())
+            SDL_JoystickClose(joystick_);
         JoystickSubsystemRelease();
     }
 
     void Describe(DIDEVICEINSTANCEA& info) const override { info = info_; }
     bool Polled() const override { return true; }
-    bool Attached() override { return SDL_JoystickGetAttached(joystick_) == SDL_TRUE; }
+    bool Attached() override { return Alive() && SDL_JoystickGetAttached(joystick_) == SDL_TRUE; }
     bool Refresh() override
     {
+        if (!Alive())
+            return false;
         SDL_JoystickUpdate();
         return Attached();
     }
     void Sample(std::vector<int32_t>& values) override
     {
+        if (!Alive())
+            return;
         size_t k = 0;
         for (int i = 0; i < axes_; ++i)
             values[k++] = SDL_JoystickGetAxis(joystick_, i);
@@ -144,6 +150,10 @@ public:
     }
 
 private:
+    // False once the host has shut SDL down (SDL_Quit), which frees every open joystick: the
+    // device then reads as unplugged and never touches joystick_ again.
+    static bool Alive() { return SDL_WasInit(SDL_INIT_JOYSTICK) != 0; }
+
     SDL_Joystick* joystick_; // one SDL reference, closed with the source
     DIDEVICEINSTANCEA info_;
     int axes_, hats_, buttons_;
@@ -226,6 +236,8 @@ VirtualControllers& Virtuals()
 // Lock held. Null for an id not attached here.
 SDL_Joystick* Find(VirtualControllers& v, int32_t controller)
 {
+    if (!SDL_WasInit(SDL_INIT_JOYSTICK))
+        return nullptr; // SDL_Quit has freed them
     auto it = v.open.find(controller);
     return it == v.open.end() ? nullptr : it->second;
 }
@@ -233,12 +245,14 @@ SDL_Joystick* Find(VirtualControllers& v, int32_t controller)
 // Lock held.
 void Detach(VirtualControllers& v, std::map<int32_t, SDL_Joystick*>::iterator it)
 {
-    SDL_LockJoysticks();
-    const int index = plat::dinput::IndexOf(it->first);
-    if (index >= 0)
-        SDL_JoystickDetachVirtual(index);
-    SDL_UnlockJoysticks();
-    SDL_JoystickClose(it->second);
+    if (SDL_WasInit(SDL_INIT_JOYSTICK)) { // else SDL_Quit has removed and freed it already
+        SDL_LockJoysticks();
+        const int index = plat::dinput::IndexOf(it->first);
+        if (index >= 0)
+            SDL_JoystickDetachVirtual(index);
+        SDL_UnlockJoysticks();
+        SDL_JoystickClose(it->second);
+    }
     v.open.erase(it);
     plat::dinput::JoystickSubsystemRelease();
 }

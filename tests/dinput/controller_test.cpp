@@ -2,6 +2,8 @@
 // state, data formats, properties, and the results for misuse and unplugging.
 #include "dinput_fixture.h"
 
+#include <SDL.h>
+
 #include <cmath>
 #include <cstddef>
 
@@ -297,4 +299,27 @@ TEST(DInputControl, VirtualControllerArgumentsAreChecked)
     EXPECT_EQ(platctl_dinput_set_hat(pad, 1, PLATCTL_HAT_UP), -1);
     EXPECT_EQ(platctl_dinput_detach_controller(pad), 0);
     EXPECT_EQ(platctl_dinput_detach_controller(pad), -1);
+}
+
+// A host that shuts SDL down before releasing its devices: the devices report their input lost
+// and release cleanly, touching nothing SDL has freed.
+TEST_F(DInputTest, DevicesSurviveTheHostShuttingSdlDown)
+{
+    Attach(2, 2, 1);
+    ComRef<IDirectInputDevice8A> pad, keyboard;
+    OpenController(0, pad);
+    ASSERT_EQ(di->CreateDevice(GUID_SysKeyboard, keyboard.out(), nullptr), DI_OK);
+    ASSERT_EQ(keyboard->SetDataFormat(&c_dfDIKeyboard), DI_OK);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+
+    SDL_Quit();
+    DIJOYSTATE2 s;
+    EXPECT_EQ(pad->Poll(), DIERR_INPUTLOST);
+    EXPECT_EQ(pad->GetDeviceState(sizeof s, &s), DIERR_NOTACQUIRED);
+    EXPECT_EQ(pad->Acquire(), DIERR_UNPLUGGED);
+    uint8_t keys[256];
+    EXPECT_EQ(keyboard->GetDeviceState(sizeof keys, keys), DI_OK);
+    EXPECT_TRUE(Enumerate(DI8DEVCLASS_GAMECTRL).empty());
+    pad.reset();
+    keyboard.reset();
 }
