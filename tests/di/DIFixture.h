@@ -46,3 +46,22 @@ protected:
     veltest::EngineLibrary lib{"VELDI6"};
     VEL::IVELDI* root = nullptr;
 };
+
+// For tests that count controllers: they need the virtual ones alone.
+class DIPadTest : public DITest {
+protected:
+    void SetUp() override
+    {
+        DITest::SetUp();
+        if (HasFatalFailure())
+            return;
+        int attached = 0;
+        auto count = [](LPCDIDEVICEINSTANCEA, void* context) -> BOOL {
+            ++*static_cast<int*>(context);
+            return DIENUM_CONTINUE;
+        };
+        root->GetDirectInput()->EnumDevices(DI8DEVCLASS_GAMECTRL, count, &attached, DIEDFL_ATTACHEDONLY);
+        if (attached != 0)
+            GTEST_SKIP() << "a real game controller is attached; these tests need the virtual ones alone";
+    }
+};

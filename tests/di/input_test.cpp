@@ -7,7 +7,7 @@
 using namespace VEL;
 using veltest::Ref;
 
-TEST_F(DITest, ControllerIndexFollowsTheEnumerationOrder)
+TEST_F(DIPadTest, ControllerIndexFollowsTheEnumerationOrder)
 {
     const int32_t first = Attach(2, 2, 0, "First");
     const int32_t second = Attach(2, 2, 0, "Second");
@@ -24,7 +24,7 @@ TEST_F(DITest, ControllerIndexFollowsTheEnumerationOrder)
     EXPECT_EQ(root->GetRefCount(), 3) << "each device holds the root";
 }
 
-TEST_F(DITest, IndicesPastFifteenAreRefusedEvenWithMoreControllers)
+TEST_F(DIPadTest, IndicesPastFifteenAreRefusedEvenWithMoreControllers)
 {
     std::vector<int32_t> pads;
     for (int i = 0; i < 17; ++i)
@@ -41,7 +41,7 @@ TEST_F(DITest, IndicesPastFifteenAreRefusedEvenWithMoreControllers)
     EXPECT_EQ(Read(last.get()).lX, 1000) << "index 15 is the sixteenth controller";
 }
 
-TEST_F(DITest, ControllerStateHasAxesHatsAndButtonsInPlace)
+TEST_F(DIPadTest, ControllerStateHasAxesHatsAndButtonsInPlace)
 {
     const int32_t pad = Attach(8, 12, 2);
     Ref<IDIInput> joystick(root->CreateJoystick(0));
@@ -111,7 +111,7 @@ TEST_F(DITest, InjectedKeysShowInTheKeyArray)
         EXPECT_EQ(state[i], 0) << "code " << i;
 }
 
-TEST_F(DITest, WrongStateSizesFailAndWriteNothing)
+TEST_F(DIPadTest, WrongStateSizesFailAndWriteNothing)
 {
     Attach(2, 2, 1);
     Ref<IDIInput> keyboard(root->CreateKeyboard());
@@ -134,7 +134,7 @@ TEST_F(DITest, WrongStateSizesFailAndWriteNothing)
         ASSERT_EQ(b, 0xC3);
 }
 
-TEST_F(DITest, AnUnpluggedControllerReportsThePlatformsCodes)
+TEST_F(DIPadTest, AnUnpluggedControllerReportsThePlatformsCodes)
 {
     const int32_t pad = Attach(2, 2, 1);
     Ref<IDIInput> joystick(root->CreateJoystick(0));

@@ -79,7 +79,7 @@ TEST_F(DITest, DevicesKeepTheRootAlive)
     EXPECT_EQ(platctl_dinput_live_objects(), 0u) << "root, DirectInput object and device all gone";
 }
 
-TEST_F(DITest, DevicesOutliveUninitialize)
+TEST_F(DIPadTest, DevicesOutliveUninitialize)
 {
     const int32_t pad = Attach(2, 1, 0);
     Ref<IDIInput> joystick(root->CreateJoystick(0));

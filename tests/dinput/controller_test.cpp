@@ -29,7 +29,7 @@ LONG Reference(int raw, LONG lo, LONG hi)
 
 } // namespace
 
-TEST_F(DInputTest, AxesReadExactlyWithinTheirRange)
+TEST_F(PadTest, AxesReadExactlyWithinTheirRange)
 {
     const int32_t pad = Attach(8, 0, 0);
     ComRef<IDirectInputDevice8A> device;
@@ -62,7 +62,7 @@ TEST_F(DInputTest, AxesReadExactlyWithinTheirRange)
     }
 }
 
-TEST_F(DInputTest, RangesDefaultToDirectInputsAndFollowTheProperty)
+TEST_F(PadTest, RangesDefaultToDirectInputsAndFollowTheProperty)
 {
     const int32_t pad = Attach(2, 0, 0);
     ComRef<IDirectInputDevice8A> device;
@@ -97,7 +97,7 @@ TEST_F(DInputTest, RangesDefaultToDirectInputsAndFollowTheProperty)
     }
 }
 
-TEST_F(DInputTest, RangePropertyErrors)
+TEST_F(PadTest, RangePropertyErrors)
 {
     Attach(2, 2, 0);
     ComRef<IDirectInputDevice8A> device;
@@ -125,7 +125,7 @@ TEST_F(DInputTest, RangePropertyErrors)
     EXPECT_EQ(device->SetProperty(DIPROP_RANGE, nullptr), DIERR_INVALIDPARAM);
 }
 
-TEST_F(DInputTest, HatsAndButtonsLandInTheirMembers)
+TEST_F(PadTest, HatsAndButtonsLandInTheirMembers)
 {
     const int32_t pad = Attach(2, 20, 2);
     ComRef<IDirectInputDevice8A> device;
@@ -170,7 +170,7 @@ TEST_F(DInputTest, HatsAndButtonsLandInTheirMembers)
     EXPECT_EQ(platctl_dinput_set_button(pad, 20, 1), -1) << "no such button";
 }
 
-TEST_F(DInputTest, StateReadsRefuseWrongSizesAndUnacquiredDevices)
+TEST_F(PadTest, StateReadsRefuseWrongSizesAndUnacquiredDevices)
 {
     Attach(2, 2, 1);
     auto pads = Enumerate(DI8DEVCLASS_GAMECTRL);
@@ -197,7 +197,7 @@ TEST_F(DInputTest, StateReadsRefuseWrongSizesAndUnacquiredDevices)
         ASSERT_EQ(buffer[i], 0xA5) << "nothing written past the state";
 }
 
-TEST_F(DInputTest, MalformedDataFormatsAreRefused)
+TEST_F(PadTest, MalformedDataFormatsAreRefused)
 {
     const int32_t pad = Attach(2, 2, 1);
     ComRef<IDirectInputDevice8A> device;
@@ -256,7 +256,7 @@ TEST_F(DInputTest, MalformedDataFormatsAreRefused)
     EXPECT_EQ(state.button, 0x80);
 }
 
-TEST_F(DInputTest, UnpluggedControllerReportsInputLostThenNotAcquired)
+TEST_F(PadTest, UnpluggedControllerReportsInputLostThenNotAcquired)
 {
     const int32_t pad = Attach(2, 2, 1);
     ComRef<IDirectInputDevice8A> device;
@@ -274,7 +274,7 @@ TEST_F(DInputTest, UnpluggedControllerReportsInputLostThenNotAcquired)
     EXPECT_EQ(Enumerate(DI8DEVCLASS_GAMECTRL).size(), 0u);
 }
 
-TEST_F(DInputTest, UnpluggingIsSeenByAStateReadWithoutPoll)
+TEST_F(PadTest, UnpluggingIsSeenByAStateReadWithoutPoll)
 {
     const int32_t pad = Attach(2, 2, 1);
     ComRef<IDirectInputDevice8A> device;
@@ -303,7 +303,7 @@ TEST(DInputControl, VirtualControllerArgumentsAreChecked)
 
 // A host that shuts SDL down before releasing its devices: the devices report their input lost
 // and release cleanly, touching nothing SDL has freed.
-TEST_F(DInputTest, DevicesSurviveTheHostShuttingSdlDown)
+TEST_F(PadTest, DevicesSurviveTheHostShuttingSdlDown)
 {
     Attach(2, 2, 1);
     ComRef<IDirectInputDevice8A> pad, keyboard;
