@@ -159,7 +159,8 @@ private:
     D3DVIEWPORT9 viewport_{};
 
     Rasterizer rasterizer_;
-    std::vector<TriSetup> triangles_;     // reused per draw
+    std::vector<std::vector<TriSetup>> blocks_; // set-up output per primitive block, reused
+    std::vector<const TriSetup*> order_;        // the set-up triangles of a pass, in order
     std::vector<ScreenVertex> fetched_;   // reused per draw
 };
 

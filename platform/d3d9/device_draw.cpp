@@ -95,8 +95,6 @@ uint32_t vertex_count(D3DPRIMITIVETYPE type, UINT primitives)
     }
 }
 
-// Triangles set up and rasterized per chunk, to keep the set-up data small and in cache.
-constexpr size_t kChunk = 2048;
 
 } // namespace
 
@@ -213,40 +211,56 @@ HRESULT Device::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* 
         return valid(v[0]) && valid(v[1]) && valid(v[2]);
     };
 
-    triangles_.clear();
-    for (uint32_t p = 0; p < primitiveCount; ++p) {
-        uint32_t t1[3];
-        if (!corners(p, t1))
-            continue;
-        // Two consecutive triangles sharing an edge (a sprite's quad) are set up as one
-        // quadrilateral when that draws the same pixels with the same values.
-        uint32_t t2[3];
-        if (p + 1 < primitiveCount && corners(p + 1, t2)) {
-            int shared = 0, own1 = -1, own2 = -1;
-            for (int i = 0; i < 3; ++i) {
-                bool in2 = t1[i] == t2[0] || t1[i] == t2[1] || t1[i] == t2[2];
-                shared += in2;
-                if (!in2)
-                    own1 = i;
-                if (t2[i] != t1[0] && t2[i] != t1[1] && t2[i] != t1[2])
-                    own2 = i;
-            }
-            if (shared == 2 && own1 >= 0 && own2 >= 0) {
-                uint32_t o1 = t1[own1], s1 = t1[(own1 + 1) % 3], s2 = t1[(own1 + 2) % 3], o2 = t2[own2];
-                if (setup_quad(fetched_[s1], fetched_[o2], fetched_[s2], fetched_[o1], state, triangles_)) {
-                    ++p;
-                    continue;
+    // Primitives are set up in fixed blocks (in parallel when there are many), a quad never
+    // straddles two blocks, and the blocks' triangles are shaded in primitive order: the same
+    // triangles in the same order whatever the thread count.
+    auto setup_block = [&](uint32_t begin, uint32_t end, std::vector<TriSetup>& out) {
+        out.clear();
+        for (uint32_t p = begin; p < end; ++p) {
+            uint32_t t1[3];
+            if (!corners(p, t1))
+                continue;
+            // Two consecutive triangles sharing an edge (a sprite's quad) are set up as one
+            // quadrilateral when that draws the same pixels with the same values.
+            uint32_t t2[3];
+            if (p + 1 < end && corners(p + 1, t2)) {
+                int shared = 0, own1 = -1, own2 = -1;
+                for (int i = 0; i < 3; ++i) {
+                    bool in2 = t1[i] == t2[0] || t1[i] == t2[1] || t1[i] == t2[2];
+                    shared += in2;
+                    if (!in2)
+                        own1 = i;
+                    if (t2[i] != t1[0] && t2[i] != t1[1] && t2[i] != t1[2])
+                        own2 = i;
+                }
+                if (shared == 2 && own1 >= 0 && own2 >= 0) {
+                    uint32_t o1 = t1[own1], s1 = t1[(own1 + 1) % 3], s2 = t1[(own1 + 2) % 3], o2 = t2[own2];
+                    if (setup_quad(fetched_[s1], fetched_[o2], fetched_[s2], fetched_[o1], state, out)) {
+                        ++p;
+                        continue;
+                    }
                 }
             }
+            setup_triangle(fetched_[t1[0]], fetched_[t1[1]], fetched_[t1[2]], state, out);
         }
-        setup_triangle(fetched_[t1[0]], fetched_[t1[1]], fetched_[t1[2]], state, triangles_);
-        if (triangles_.size() >= kChunk) {
-            rasterizer_.draw(state, triangles_);
-            triangles_.clear();
-        }
+    };
+    constexpr uint32_t kBlock = 512;      // primitives per set-up block (even: quads stay whole)
+    constexpr uint32_t kBlocksPerPass = 8; // blocks set up, then shaded, together
+    blocks_.resize(kBlocksPerPass);
+    for (uint32_t base = 0; base < primitiveCount; base += kBlock * kBlocksPerPass) {
+        uint32_t passEnd = static_cast<uint32_t>(std::min<uint64_t>(primitiveCount, uint64_t{base} + kBlock * kBlocksPerPass));
+        uint32_t blocks = (passEnd - base + kBlock - 1) / kBlock;
+        uint32_t threads = std::min(rasterizer_.threads_for(passEnd - base, 2 * kBlock), blocks);
+        rasterizer_.parallel(threads, [&](uint32_t index, uint32_t count) {
+            for (uint32_t b = index; b < blocks; b += count)
+                setup_block(base + b * kBlock, std::min(passEnd, base + (b + 1) * kBlock), blocks_[b]);
+        });
+        order_.clear();
+        for (uint32_t b = 0; b < blocks; ++b)
+            for (const TriSetup& t : blocks_[b])
+                order_.push_back(&t);
+        rasterizer_.draw(state, order_);
     }
-    rasterizer_.draw(state, triangles_);
-    triangles_.clear();
     renderTarget_->contents_changed();
     return D3D_OK;
 }

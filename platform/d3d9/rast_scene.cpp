@@ -49,14 +49,21 @@ void Rasterizer::ensure_workers(uint32_t count)
     }
 }
 
-void Rasterizer::run_bands(uint32_t index)
+void Rasterizer::run_bands(uint32_t index, uint32_t count)
 {
     const uint32_t bands = static_cast<uint32_t>(binStart_.size()) - 1;
-    for (uint32_t b = index; b < bands; b += threadCount_) {
+    for (uint32_t b = index; b < bands; b += count) {
         int32_t row0 = (firstBand_ + static_cast<int32_t>(b)) << kBandShift;
         int32_t row1 = row0 + (1 << kBandShift) - 1;
-        for (uint32_t i = binStart_[b]; i < binStart_[b + 1]; ++i)
-            fill_triangle((*triangles_)[binned_[i]], *state_, kernels_, row0, row1);
+        const uint32_t end = binStart_[b + 1];
+        for (uint32_t i = binStart_[b]; i < end; ++i) {
+            if (i + 2 < end) { // the set-up data of a later triangle is on its way while this one shades
+                const char* next = reinterpret_cast<const char*>((*triangles_)[binned_[i + 2]]);
+                for (size_t line = 0; line < sizeof(TriSetup); line += 64)
+                    __builtin_prefetch(next + line);
+            }
+            fill_triangle(*(*triangles_)[binned_[i]], *state_, kernels_, row0, row1);
+        }
     }
 }
 
@@ -69,17 +76,44 @@ void Rasterizer::worker_main(uint32_t index)
         if (stopping_)
             return;
         seen = generation_;
-        if (index >= threadCount_)
+        if (index >= jobThreads_)
             continue;
+        const auto* job = job_;
+        const uint32_t count = jobThreads_;
         lock.unlock();
-        run_bands(index);
+        (*job)(index, count);
         lock.lock();
         if (--pending_ == 0)
             done_.notify_one();
     }
 }
 
-void Rasterizer::draw(const PixelState& state, const std::vector<TriSetup>& triangles)
+uint32_t Rasterizer::threads_for(uint64_t units, uint64_t threshold)
+{
+    return units >= threshold ? wanted_threads() : 1;
+}
+
+void Rasterizer::parallel(uint32_t count, const std::function<void(uint32_t, uint32_t)>& job)
+{
+    if (count <= 1) {
+        job(0, 1);
+        return;
+    }
+    ensure_workers(count - 1);
+    {
+        std::lock_guard lock(mutex_);
+        job_ = &job;
+        jobThreads_ = count;
+        pending_ = count - 1;
+        ++generation_;
+    }
+    wake_.notify_all();
+    job(0, count);
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [&] { return pending_ == 0; });
+}
+
+void Rasterizer::draw(const PixelState& state, const std::vector<const TriSetup*>& triangles)
 {
     if (triangles.empty())
         return;
@@ -89,9 +123,9 @@ void Rasterizer::draw(const PixelState& state, const std::vector<TriSetup>& tria
     size_t bands = static_cast<size_t>(lastBand - firstBand + 1);
     binStart_.assign(bands + 1, 0);
     uint64_t rows = 0;
-    for (const TriSetup& t : triangles) {
-        rows += static_cast<uint64_t>(t.yMax - t.yMin + 1);
-        for (int32_t b = t.yMin >> kBandShift; b <= t.yMax >> kBandShift; ++b)
+    for (const TriSetup* t : triangles) {
+        rows += static_cast<uint64_t>(t->yMax - t->yMin + 1);
+        for (int32_t b = t->yMin >> kBandShift; b <= t->yMax >> kBandShift; ++b)
             ++binStart_[static_cast<size_t>(b - firstBand) + 1];
     }
     for (size_t b = 0; b < bands; ++b)
@@ -100,8 +134,8 @@ void Rasterizer::draw(const PixelState& state, const std::vector<TriSetup>& tria
     {
         std::vector<uint32_t> fill(binStart_.begin(), binStart_.end() - 1);
         for (uint32_t i = 0; i < triangles.size(); ++i) {
-            const TriSetup& t = triangles[i];
-            for (int32_t b = t.yMin >> kBandShift; b <= t.yMax >> kBandShift; ++b)
+            const TriSetup* t = triangles[i];
+            for (int32_t b = t->yMin >> kBandShift; b <= t->yMax >> kBandShift; ++b)
                 binned_[fill[static_cast<size_t>(b - firstBand)]++] = i;
         }
     }
@@ -110,24 +144,8 @@ void Rasterizer::draw(const PixelState& state, const std::vector<TriSetup>& tria
     triangles_ = &triangles;
     kernels_ = choose_kernels(state);
     firstBand_ = firstBand;
-    uint32_t threads = rows >= kThreadedRows ? std::min<uint32_t>(wanted_threads(), static_cast<uint32_t>(bands)) : 1;
-    if (threads <= 1) {
-        threadCount_ = 1;
-        run_bands(0);
-        return;
-    }
-
-    ensure_workers(threads - 1);
-    {
-        std::lock_guard lock(mutex_);
-        threadCount_ = threads;
-        pending_ = threads - 1;
-        ++generation_;
-    }
-    wake_.notify_all();
-    run_bands(0);
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [&] { return pending_ == 0; });
+    uint32_t threads = std::min<uint32_t>(threads_for(rows, kThreadedRows), static_cast<uint32_t>(bands));
+    parallel(threads, [this](uint32_t index, uint32_t count) { run_bands(index, count); });
 }
 
 } // namespace plat::d3d9
