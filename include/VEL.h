@@ -9,3 +9,7 @@
 #include "IVELStd.h"
 #include "IDIInput.h"
 #include "IVELDI.h"
+#include "ISoundReader.h"
+#include "IDSSoundBuffer.h"
+#include "IDSMediaStream.h"
+#include "IVELDS.h"
