@@ -29,7 +29,7 @@ LONG Reference(int raw, LONG lo, LONG hi)
 
 } // namespace
 
-TEST_F(PadTest, AxesReadExactlyWithinTheirRange)
+TEST_F(DInputPadTest, AxesReadExactlyWithinTheirRange)
 {
     const int32_t pad = Attach(8, 0, 0);
     ComRef<IDirectInputDevice8A> device;
@@ -62,7 +62,7 @@ TEST_F(PadTest, AxesReadExactlyWithinTheirRange)
     }
 }
 
-TEST_F(PadTest, RangesDefaultToDirectInputsAndFollowTheProperty)
+TEST_F(DInputPadTest, RangesDefaultToDirectInputsAndFollowTheProperty)
 {
     const int32_t pad = Attach(2, 0, 0);
     ComRef<IDirectInputDevice8A> device;
@@ -97,7 +97,7 @@ TEST_F(PadTest, RangesDefaultToDirectInputsAndFollowTheProperty)
     }
 }
 
-TEST_F(PadTest, RangePropertyErrors)
+TEST_F(DInputPadTest, RangePropertyErrors)
 {
     Attach(2, 2, 0);
     ComRef<IDirectInputDevice8A> device;
@@ -125,7 +125,7 @@ TEST_F(PadTest, RangePropertyErrors)
     EXPECT_EQ(device->SetProperty(DIPROP_RANGE, nullptr), DIERR_INVALIDPARAM);
 }
 
-TEST_F(PadTest, HatsAndButtonsLandInTheirMembers)
+TEST_F(DInputPadTest, HatsAndButtonsLandInTheirMembers)
 {
     const int32_t pad = Attach(2, 20, 2);
     ComRef<IDirectInputDevice8A> device;
@@ -170,7 +170,7 @@ TEST_F(PadTest, HatsAndButtonsLandInTheirMembers)
     EXPECT_EQ(platctl_dinput_set_button(pad, 20, 1), -1) << "no such button";
 }
 
-TEST_F(PadTest, StateReadsRefuseWrongSizesAndUnacquiredDevices)
+TEST_F(DInputPadTest, StateReadsRefuseWrongSizesAndUnacquiredDevices)
 {
     Attach(2, 2, 1);
     auto pads = Enumerate(DI8DEVCLASS_GAMECTRL);
@@ -197,7 +197,7 @@ TEST_F(PadTest, StateReadsRefuseWrongSizesAndUnacquiredDevices)
         ASSERT_EQ(buffer[i], 0xA5) << "nothing written past the state";
 }
 
-TEST_F(PadTest, MalformedDataFormatsAreRefused)
+TEST_F(DInputPadTest, MalformedDataFormatsAreRefused)
 {
     const int32_t pad = Attach(2, 2, 1);
     ComRef<IDirectInputDevice8A> device;
@@ -256,7 +256,7 @@ TEST_F(PadTest, MalformedDataFormatsAreRefused)
     EXPECT_EQ(state.button, 0x80);
 }
 
-TEST_F(PadTest, UnpluggedControllerReportsInputLostThenNotAcquired)
+TEST_F(DInputPadTest, UnpluggedControllerReportsInputLostThenNotAcquired)
 {
     const int32_t pad = Attach(2, 2, 1);
     ComRef<IDirectInputDevice8A> device;
@@ -274,7 +274,7 @@ TEST_F(PadTest, UnpluggedControllerReportsInputLostThenNotAcquired)
     EXPECT_EQ(Enumerate(DI8DEVCLASS_GAMECTRL).size(), 0u);
 }
 
-TEST_F(PadTest, UnpluggingIsSeenByAStateReadWithoutPoll)
+TEST_F(DInputPadTest, UnpluggingIsSeenByAStateReadWithoutPoll)
 {
     const int32_t pad = Attach(2, 2, 1);
     ComRef<IDirectInputDevice8A> device;
@@ -303,7 +303,7 @@ TEST(DInputControl, VirtualControllerArgumentsAreChecked)
 
 // A host that shuts SDL down before releasing its devices: the devices report their input lost
 // and release cleanly, touching nothing SDL has freed.
-TEST_F(PadTest, DevicesSurviveTheHostShuttingSdlDown)
+TEST_F(DInputPadTest, DevicesSurviveTheHostShuttingSdlDown)
 {
     Attach(2, 2, 1);
     ComRef<IDirectInputDevice8A> pad, keyboard;

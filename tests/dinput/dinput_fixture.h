@@ -105,7 +105,7 @@ protected:
 };
 
 // For tests that count controllers: they need the virtual ones alone.
-class PadTest : public DInputTest {
+class DInputPadTest : public DInputTest {
 protected:
     void SetUp() override
     {

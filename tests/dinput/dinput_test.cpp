@@ -38,7 +38,7 @@ TEST(DInputCreate, ArgumentsAreChecked)
     EXPECT_EQ(platctl_dinput_live_objects(), 0u);
 }
 
-TEST_F(PadTest, ControllersEnumerateInAttachOrderAfterTheKeyboard)
+TEST_F(DInputPadTest, ControllersEnumerateInAttachOrderAfterTheKeyboard)
 {
     const int32_t first = Attach(2, 4, 1, "First pad");
     const int32_t second = Attach(2, 4, 1, "Second pad");
@@ -105,7 +105,7 @@ TEST_F(PadTest, ControllersEnumerateInAttachOrderAfterTheKeyboard)
     (void)second;
 }
 
-TEST_F(PadTest, DevicesOutliveTheirDirectInputObject)
+TEST_F(DInputPadTest, DevicesOutliveTheirDirectInputObject)
 {
     Attach(1, 1, 0);
     ComRef<IDirectInputDevice8A> pad, keyboard;

@@ -6,7 +6,7 @@
 
 namespace {
 
-struct KeyboardTest : DInputTest {
+struct DInputKeyboardTest : DInputTest {
     void SetUp() override
     {
         DInputTest::SetUp();
@@ -41,7 +41,7 @@ struct KeyboardTest : DInputTest {
 
 } // namespace
 
-TEST_F(KeyboardTest, InjectedKeysShowAtTheirDirectInputCodes)
+TEST_F(DInputKeyboardTest, InjectedKeysShowAtTheirDirectInputCodes)
 {
     const struct {
         uint32_t usage;
@@ -81,7 +81,7 @@ TEST_F(KeyboardTest, InjectedKeysShowAtTheirDirectInputCodes)
 
 // Every key of a full-size PC keyboard (usages 0x04-0x65 and the eight modifiers) has a code of
 // its own; the non-US # key (0x32) shares the backslash position as on a PC keyboard.
-TEST_F(KeyboardTest, EveryKeyOfAFullKeyboardHasItsOwnCode)
+TEST_F(DInputKeyboardTest, EveryKeyOfAFullKeyboardHasItsOwnCode)
 {
     std::set<int> codes;
     std::vector<uint32_t> usages;
@@ -102,7 +102,7 @@ TEST_F(KeyboardTest, EveryKeyOfAFullKeyboardHasItsOwnCode)
     ASSERT_EQ(platctl_dinput_key(0x32, 0), 0);
 }
 
-TEST_F(KeyboardTest, KeysHeldBeforeTheDeviceOpenedAreReported)
+TEST_F(DInputKeyboardTest, KeysHeldBeforeTheDeviceOpenedAreReported)
 {
     ASSERT_EQ(platctl_dinput_key(0x16, 1), 0); // S
     ComRef<IDirectInputDevice8A> late;
@@ -115,7 +115,7 @@ TEST_F(KeyboardTest, KeysHeldBeforeTheDeviceOpenedAreReported)
     ASSERT_EQ(platctl_dinput_key(0x16, 0), 0);
 }
 
-TEST_F(KeyboardTest, StateSizeAndAcquisitionAreChecked)
+TEST_F(DInputKeyboardTest, StateSizeAndAcquisitionAreChecked)
 {
     uint8_t keys[257];
     EXPECT_EQ(keyboard->GetDeviceState(255, keys), DIERR_INVALIDPARAM);
