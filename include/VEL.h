@@ -9,6 +9,7 @@
 #include "IVELStd.h"
 #include "IDIInput.h"
 #include "IVELDI.h"
+#include "IVELD3D.h"
 #include "ISoundReader.h"
 #include "IDSSoundBuffer.h"
 #include "IDSMediaStream.h"
