@@ -277,20 +277,21 @@ void span_loop(const FastSpanState& f, const SpanConstants& c, uint32_t* row, ui
                                                    at(static_cast<uint32_t>(v), dv, i));
     int32_t rest = count - i;
     if (rest > 0) {
-        // The last pixels go through staging copies so nothing past the span is read or written.
-        alignas(32) uint32_t colour[8] = {};
+        // The last pixels: colour through masked loads and stores, depth through a staging copy,
+        // so nothing past the span is read or written.
+        __m256i cover = _mm256_cmpgt_epi32(_mm256_set1_epi32(rest), lane);
+        alignas(32) uint32_t colour[8];
         alignas(16) uint16_t depth[8] = {};
-        for (int32_t k = 0; k < rest; ++k)
-            colour[k] = row[x + i + k];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(colour),
+                           _mm256_maskload_epi32(reinterpret_cast<const int*>(row + x + i), cover));
         if constexpr (Depth)
             for (int32_t k = 0; k < rest; ++k)
                 depth[k] = zrow[x + i + k];
-        __m256i cover = _mm256_cmpgt_epi32(_mm256_set1_epi32(rest), lane);
         shade8<Depth, AlphaTest, Blend, PassTexel>(f, c, colour, depth, cover, static_cast<uint32_t>(at(z, dz, i)),
                                                    at(static_cast<uint32_t>(u), du, i),
                                                    at(static_cast<uint32_t>(v), dv, i));
-        for (int32_t k = 0; k < rest; ++k)
-            row[x + i + k] = colour[k];
+        _mm256_maskstore_epi32(reinterpret_cast<int*>(row + x + i), cover,
+                               _mm256_load_si256(reinterpret_cast<const __m256i*>(colour)));
         if constexpr (Depth)
             for (int32_t k = 0; k < rest; ++k)
                 zrow[x + i + k] = depth[k];
