@@ -4,6 +4,8 @@
 // min(255, round((src * Fsrc + dst * Fdst) / 255)), alpha test GREATEREQUAL 8.
 #include "D3D9Fixture.h"
 
+#include <iterator>
+
 using namespace d3d9test;
 
 namespace {
@@ -11,12 +13,14 @@ namespace {
 struct BlendPair {
     DWORD src, dst;
 };
-// Blend types 0-7 of the graphics module.
-const BlendPair kBlendTypes[8] = {
+// Blend types 0-7 of the graphics module, then pairs that use the remaining factors.
+const BlendPair kBlendTypes[] = {
     {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA}, {D3DBLEND_SRCALPHA, D3DBLEND_ONE},
     {D3DBLEND_ZERO, D3DBLEND_INVSRCCOLOR},     {D3DBLEND_DESTCOLOR, D3DBLEND_ZERO},
     {D3DBLEND_INVDESTCOLOR, D3DBLEND_ZERO},    {D3DBLEND_DESTCOLOR, D3DBLEND_ONE},
     {D3DBLEND_ONE, D3DBLEND_INVSRCALPHA},      {D3DBLEND_INVDESTCOLOR, D3DBLEND_ONE},
+    {D3DBLEND_SRCCOLOR, D3DBLEND_INVDESTALPHA}, {D3DBLEND_DESTALPHA, D3DBLEND_INVSRCCOLOR},
+    {D3DBLEND_INVDESTALPHA, D3DBLEND_SRCCOLOR},
 };
 
 double Factor(DWORD f, uint32_t src, uint32_t dst, int k)
@@ -85,9 +89,12 @@ TEST_P(BlendTest, EveryBlendTypeAndColourModeMatchesTheReference)
     IDirect3DTexture9* bg = MakeTexture(n, n, background);
     IDirect3DTexture9* src = MakeTexture(n, n, source);
 
+    // Both inner loops (vector and scalar) against the same reference.
+    for (int vector = 1; vector >= 0; --vector)
     for (int mode = 0; mode < 3; ++mode)
-        for (int type = 0; type < 8; ++type) {
+        for (int type = 0; type < static_cast<int>(std::size(kBlendTypes)); ++type) {
             const uint32_t diffuse = rng.next() | (type % 2 ? 0xFF000000u : 0u);
+            platctl_d3d9_use_vector_loops(vector);
             // The background, copied as is (alpha too, where the target keeps it).
             device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
             device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
@@ -125,10 +132,11 @@ TEST_P(BlendTest, EveryBlendTypeAndColourModeMatchesTheReference)
                 uint32_t want = (s >> 24) >= 8 ? RefBlend(kBlendTypes[type], s, dst) : dst;
                 if (format == D3DFMT_X8R8G8B8)
                     want |= 0xFF000000u;
-                ASSERT_EQ(after[i], want) << "mode " << mode << " type " << type << " pixel " << i << " src "
+                ASSERT_EQ(after[i], want) << "vector " << vector << " mode " << mode << " type " << type << " pixel " << i << " src "
                                           << std::hex << s << " dst " << dst;
             }
         }
+    platctl_d3d9_use_vector_loops(1);
     device->SetTexture(0, nullptr);
     bg->Release();
     src->Release();
