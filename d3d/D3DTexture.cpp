@@ -101,7 +101,7 @@ bool CD3DTexture::Create(uint32_t width, uint32_t height, int32_t depth, bool re
     VELAutoLock rootLock(root_->RootLock());
     Unlock();
     VELAutoLock lock(&lock_);
-    if (width == 0 || height == 0 || depth >= 2 || depth < 0)
+    if (width == 0 || height == 0 || depth >= 2)
         return true;
     width_ = width;
     height_ = height;

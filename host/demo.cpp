@@ -4,11 +4,13 @@
 //   vel_demo [--lib-dir DIR]
 #include "BmpWriter.h"
 #include "VEL.h"
+#include "demo_graphics.h"
 
 #include <dlfcn.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -82,9 +84,22 @@ std::vector<uint32_t> Decode(VEL::IVELStd* std, const std::vector<uint8_t>& file
 int main(int argc, char** argv)
 {
     std::string libDir = VEL_LIB_DIR;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--lib-dir") == 0)
+    bool graphics = false;
+    int frames = 0;
+    const char* screenshot = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--graphics") == 0)
+            graphics = true;
+        else if (i + 1 < argc && std::strcmp(argv[i], "--lib-dir") == 0)
             libDir = argv[++i];
+        else if (i + 1 < argc && std::strcmp(argv[i], "--frames") == 0)
+            frames = std::atoi(argv[++i]);
+        else if (i + 1 < argc && std::strcmp(argv[i], "--screenshot") == 0)
+            screenshot = argv[++i];
+    }
+    // vel_demo --graphics [--frames N] [--screenshot FILE]: the graphics showcase.
+    if (graphics)
+        return RunGraphicsDemo(libDir.c_str(), frames, screenshot);
 
     Library stdLib(libDir + "/libVELStd6.so");
     Library bmpPlugin(libDir + "/libBmpGraphicsPlugin.so");
