@@ -148,6 +148,19 @@ protected:
         return out;
     }
 
+    // The stream's position once its thread has counted the buffer passes already mixed (the
+    // count is kept by the thread, which may lag the mixer): polls for `expected` for up to 2 s
+    // and returns the last position read.
+    static uint32_t SettledPosition(VEL::IDSMediaStream* m, uint32_t expected)
+    {
+        uint32_t position = m->GetPosition();
+        for (int i = 0; i < 400 && position != expected; ++i) {
+            Sleep(5);
+            position = m->GetPosition();
+        }
+        return position;
+    }
+
     template <class T>
     T* Keep(T* object)
     {

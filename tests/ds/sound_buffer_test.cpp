@@ -53,9 +53,10 @@ TEST_F(DSSoundBufferTest, FullLevelPlaysTheSourceUnchangedThenEnds)
 
     b->Play();
     EXPECT_EQ(b->GetStatus(), 1);
-    auto out = Render(10000);
+    // The end event fires exactly when the last frame has been mixed.
+    auto out = Render(22049);
     EXPECT_EQ(b->GetStatus(), 1);
-    const auto rest = Render(22050 - 10000 + 500);
+    const auto rest = Render(1 + 500);
     out.insert(out.end(), rest.begin(), rest.end());
     for (size_t i = 0; i < source.size(); ++i)
         ASSERT_EQ(out[i], source[i]) << "sample " << i;
