@@ -347,6 +347,29 @@ bool fits32(int64_t v)
     return v >= INT32_MIN && v <= INT32_MAX;
 }
 
+// A plane in fixed point with 24 fraction bits: value(px, py) * 2^24 = c + px * dx + py * dy.
+// Row starts are then integer arithmetic, the same for every row whichever thread shades it.
+struct FixedPlane {
+    int64_t c = 0, dx = 0, dy = 0;
+    // The value in 16.16 at a pixel centre.
+    int64_t at16(int64_t px, int64_t py) const { return (c + px * dx + py * dy + 128) >> 8; }
+};
+
+// False when the plane is too steep or too far out for the fixed form (the caller then
+// evaluates in double): gradients below 2^20 per pixel and values below 2^26 keep every term
+// under 2^60 for pixel coordinates below 2^14.
+bool make_fixed(const Plane& p, double x0, double y0, FixedPlane& out)
+{
+    const double scale = 16777216.0;
+    double c = p.base - p.dx * x0 - p.dy * y0;
+    if (!(std::fabs(p.dx) < 1048576.0) || !(std::fabs(p.dy) < 1048576.0) || !(std::fabs(c) < 67108864.0))
+        return false;
+    out.c = round_half_up(c * scale);
+    out.dx = round_half_up(p.dx * scale);
+    out.dy = round_half_up(p.dy * scale);
+    return true;
+}
+
 } // namespace
 
 void fill_triangle(const TriSetup& t, const PixelState& s, const DrawKernels& kernels, int32_t rowBegin, int32_t rowEnd)
@@ -361,6 +384,9 @@ void fill_triangle(const TriSetup& t, const PixelState& s, const DrawKernels& ke
     // Steps along a row, fixed once per triangle; the vector loop is prepared for them.
     const int64_t dz = fixed16(t.z.dx), du = fixed16(t.u.dx), dv = fixed16(t.v.dx);
     const bool fastOk = kernels.fast.usable && !t.perspective && !t.gouraud && fits32(dz) && fits32(du) && fits32(dv);
+    FixedPlane fz, fu, fv;
+    const bool fixedPlanes = !t.perspective && make_fixed(t.z, t.x0, t.y0, fz) && make_fixed(t.u, t.x0, t.y0, fu) &&
+                             make_fixed(t.v, t.x0, t.y0, fv);
     FastTriangle fast;
     if (fastOk && y <= yEnd)
         prepare_fast(kernels.fast, t.flatColour, static_cast<int32_t>(dz), static_cast<int32_t>(du),
@@ -390,10 +416,11 @@ void fill_triangle(const TriSetup& t, const PixelState& s, const DrawKernels& ke
         if (!empty && lo <= hi) {
             const double px = static_cast<double>(lo), py = static_cast<double>(y);
             const int32_t count = static_cast<int32_t>(hi - lo + 1);
-            const int64_t z0 = fixed16(t.z.at(px, py, t.x0, t.y0));
+            const int64_t z0 = fixedPlanes ? fz.at16(lo, y) : fixed16(t.z.at(px, py, t.x0, t.y0));
+            const int64_t u0 = fixedPlanes ? fu.at16(lo, y) : t.perspective ? 0 : fixed16(t.u.at(px, py, t.x0, t.y0));
+            const int64_t v0 = fixedPlanes ? fv.at16(lo, y) : t.perspective ? 0 : fixed16(t.v.at(px, py, t.x0, t.y0));
             bool done = false;
             if (fastOk) {
-                const int64_t u0 = fixed16(t.u.at(px, py, t.x0, t.y0)), v0 = fixed16(t.v.at(px, py, t.x0, t.y0));
                 const int64_t last = count - 1;
                 const int64_t z1 = z0 + dz * last;
                 const int64_t zMax = int64_t{65535} << 16;
@@ -425,9 +452,9 @@ void fill_triangle(const TriSetup& t, const PixelState& s, const DrawKernels& ke
                         sp.pdc[c] = t.c[c].dx;
                     }
                 } else {
-                    sp.u = fixed16(t.u.at(px, py, t.x0, t.y0));
+                    sp.u = u0;
                     sp.du = du;
-                    sp.v = fixed16(t.v.at(px, py, t.x0, t.y0));
+                    sp.v = v0;
                     sp.dv = dv;
                     if (t.gouraud)
                         for (int c = 0; c < 4; ++c) {
