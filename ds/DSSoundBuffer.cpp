@@ -17,10 +17,11 @@ CDSSoundBuffer::CDSSoundBuffer(IVELDS* root) : root_(root)
 
 CDSSoundBuffer::~CDSSoundBuffer()
 {
-    if (endEvent_)
-        CloseHandle(endEvent_);
+    // The buffer goes before the event it signals, so the mixer never signals a closed handle.
     DropReference(notify_);
     DropReference(buffer_);
+    if (endEvent_)
+        CloseHandle(endEvent_);
     root_->Release();
 }
 

@@ -48,27 +48,27 @@ constexpr double kPi = 3.14159265358979323846;
 // A short falling chirp with a fast decay: 250 ms, 16-bit mono at 22050 Hz.
 std::vector<uint8_t> MakeEffect()
 {
-    fixtures::WavSpec spec;
-    spec.channels = 1;
-    spec.rate = 22050;
-    const uint32_t frames = spec.rate / 4;
+    fixtures::WavLayout layout;
+    layout.channels = 1;
+    layout.rate = 22050;
+    const uint32_t frames = layout.rate / 4;
     std::vector<int16_t> samples(frames);
     double phase = 0.0;
     for (uint32_t i = 0; i < frames; ++i) {
-        const double t = static_cast<double>(i) / spec.rate;
-        phase += 2.0 * kPi * (1200.0 - 3200.0 * t) / spec.rate;
+        const double t = static_cast<double>(i) / layout.rate;
+        phase += 2.0 * kPi * (1200.0 - 3200.0 * t) / layout.rate;
         samples[i] = static_cast<int16_t>(std::lround(12000.0 * std::exp(-12.0 * t) * std::sin(phase)));
     }
-    spec.data = fixtures::Pcm16Bytes(samples);
-    return fixtures::MakeWav(spec);
+    layout.data = fixtures::Pcm16Bytes(samples);
+    return fixtures::MakeWav(layout);
 }
 
 // A 4-second arpeggio in 16-bit stereo at 44100 Hz: a one-second intro, then three seconds
 // meant to loop (the track is opened with its loop start at 1000 ms).
 std::vector<uint8_t> MakeTrack()
 {
-    fixtures::WavSpec spec;
-    const uint32_t rate = spec.rate;
+    fixtures::WavLayout layout;
+    const uint32_t rate = layout.rate;
     const uint32_t frames = rate * 4;
     const double notes[] = {220.0, 277.18, 329.63, 440.0, 329.63, 277.18, 246.94, 293.66,
                             369.99, 493.88, 369.99, 293.66, 220.0, 277.18, 329.63, 440.0};
@@ -83,8 +83,8 @@ std::vector<uint8_t> MakeTrack()
         samples[2 * i] = static_cast<int16_t>(std::lround(v * (note % 2 ? 0.7 : 1.0)));
         samples[2 * i + 1] = static_cast<int16_t>(std::lround(v * (note % 2 ? 1.0 : 0.7)));
     }
-    spec.data = fixtures::Pcm16Bytes(samples);
-    return fixtures::MakeWav(spec);
+    layout.data = fixtures::Pcm16Bytes(samples);
+    return fixtures::MakeWav(layout);
 }
 
 template <class T>

@@ -105,17 +105,17 @@ protected:
         }
         return s;
     }
-    VEL::IStdFileStream* Wav(const fixtures::WavSpec& spec) { return Stream(fixtures::MakeWav(spec)); }
+    VEL::IStdFileStream* Wav(const fixtures::WavLayout& layout) { return Stream(fixtures::MakeWav(layout)); }
 
     // A loaded sound buffer of 16-bit stereo 44.1 kHz samples.
     VEL::IDSSoundBuffer* Loaded(const std::vector<int16_t>& samples, uint16_t channels = 2, uint32_t rate = 44100)
     {
-        fixtures::WavSpec spec;
-        spec.channels = channels;
-        spec.rate = rate;
-        spec.data = fixtures::Pcm16Bytes(samples);
+        fixtures::WavLayout layout;
+        layout.channels = channels;
+        layout.rate = rate;
+        layout.data = fixtures::Pcm16Bytes(samples);
         VEL::IDSSoundBuffer* b = NewBuffer();
-        EXPECT_TRUE(b->Load(Wav(spec), nullptr));
+        EXPECT_TRUE(b->Load(Wav(layout), nullptr));
         return b;
     }
 

@@ -14,11 +14,11 @@ protected:
     // Opens a 16-bit PCM WAVE of `samples`.
     VEL::IDSMediaStream* OpenPcm(const std::vector<int16_t>& samples, uint16_t channels, bool loop, uint32_t loopStart)
     {
-        fixtures::WavSpec spec;
-        spec.channels = channels;
-        spec.data = fixtures::Pcm16Bytes(samples);
+        fixtures::WavLayout layout;
+        layout.channels = channels;
+        layout.data = fixtures::Pcm16Bytes(samples);
         VEL::IDSMediaStream* m = NewMedia();
-        EXPECT_TRUE(m->Open(Wav(spec), "WAV", loop, loopStart, nullptr));
+        EXPECT_TRUE(m->Open(Wav(layout), "WAV", loop, loopStart, nullptr));
         return m;
     }
 
@@ -48,9 +48,9 @@ TEST_F(DSMediaStreamTest, BeforeOpenEverythingAnswersAsClosed)
 
 TEST_F(DSMediaStreamTest, TheNameAndTheReaderChooseThePlayer)
 {
-    fixtures::WavSpec spec;
-    spec.data = fixtures::Pcm16Bytes(fixtures::Ramp(4410, 2));
-    const auto wav = fixtures::MakeWav(spec);
+    fixtures::WavLayout layout;
+    layout.data = fixtures::Pcm16Bytes(fixtures::Ramp(4410, 2));
+    const auto wav = fixtures::MakeWav(layout);
 
     // The media graph takes "mid", "midi" and "mp3" in any case, even for WAVE bytes; it needs
     // the component system on this thread, and this platform has no graph yet, so they fail.
@@ -196,12 +196,12 @@ TEST_F(DSMediaStreamTest, PauseResumesWithoutAGap)
 
 TEST_F(DSMediaStreamTest, EightBitSoundIsPaddedWithCentredSilence)
 {
-    fixtures::WavSpec spec;
-    spec.channels = 1;
-    spec.bits = 8;
-    spec.data = std::vector<uint8_t>(13230, 0xC0); // 300 ms at +64 steps
+    fixtures::WavLayout layout;
+    layout.channels = 1;
+    layout.bits = 8;
+    layout.data = std::vector<uint8_t>(13230, 0xC0); // 300 ms at +64 steps
     VEL::IDSMediaStream* m = NewMedia();
-    ASSERT_TRUE(m->Open(Wav(spec), "wav", false, 0, nullptr));
+    ASSERT_TRUE(m->Open(Wav(layout), "wav", false, 0, nullptr));
     m->Play();
     const auto out = RenderStreamed(600);
     for (size_t f = 0; f < out.size() / 2; ++f)
@@ -226,9 +226,9 @@ TEST_F(DSMediaStreamTest, ALoopStartAtTheLengthPlaysOnceAndReopeningWorks)
     m->Close();
     EXPECT_EQ(m->GetStatus(), 4);
     const auto longer = fixtures::Ramp(4 * 44100, 2);
-    fixtures::WavSpec spec;
-    spec.data = fixtures::Pcm16Bytes(longer);
-    ASSERT_TRUE(m->Open(Wav(spec), "wav", false, 0, nullptr));
+    fixtures::WavLayout layout;
+    layout.data = fixtures::Pcm16Bytes(longer);
+    ASSERT_TRUE(m->Open(Wav(layout), "wav", false, 0, nullptr));
     m->Play();
     out = RenderStreamed(3500);
     EXPECT_TRUE(std::equal(out.begin(), out.end(), longer.begin()));

@@ -69,16 +69,16 @@ TEST_F(DSRootTest, ObjectsKeepTheirRootAliveAndLoadOnlyWhileBound)
     ASSERT_TRUE(buffer && media);
     EXPECT_EQ(other->GetRefCount(), 3);
 
-    fixtures::WavSpec spec;
-    spec.data = fixtures::Pcm16Bytes(fixtures::Tone(4410, 2, 44100, 440, 8000));
+    fixtures::WavLayout layout;
+    layout.data = fixtures::Pcm16Bytes(fixtures::Tone(4410, 2, 44100, 440, 8000));
     // Created before Initialize: loading needs the device and fails until the root is bound.
-    EXPECT_FALSE(buffer->Load(Wav(spec), nullptr));
-    EXPECT_FALSE(media->Open(Wav(spec), "wav", false, 0, nullptr));
+    EXPECT_FALSE(buffer->Load(Wav(layout), nullptr));
+    EXPECT_FALSE(media->Open(Wav(layout), "wav", false, 0, nullptr));
     EXPECT_EQ(media->GetStatus(), 4);
     ASSERT_TRUE(other->Initialize(Window()));
-    EXPECT_TRUE(buffer->Load(Wav(spec), nullptr));
+    EXPECT_TRUE(buffer->Load(Wav(layout), nullptr));
     EXPECT_EQ(buffer->GetLength(), 100u);
-    EXPECT_TRUE(media->Open(Wav(spec), "wav", false, 0, nullptr));
+    EXPECT_TRUE(media->Open(Wav(layout), "wav", false, 0, nullptr));
 
     // The host lets go of the root first; its objects (and the media stream's player) still
     // work and hold it.

@@ -226,10 +226,10 @@ TEST_F(DSSoundBufferTest, ReloadAndUnload)
     Render(23000);
     EXPECT_EQ(b->GetStatus(), 3);
     // A new load replaces the sound; it has not played to its end yet.
-    fixtures::WavSpec spec;
-    spec.channels = 1;
-    spec.data = fixtures::Pcm16Bytes(fixtures::Ramp(44100, 1));
-    ASSERT_TRUE(b->Load(Wav(spec), nullptr));
+    fixtures::WavLayout layout;
+    layout.channels = 1;
+    layout.data = fixtures::Pcm16Bytes(fixtures::Ramp(44100, 1));
+    ASSERT_TRUE(b->Load(Wav(layout), nullptr));
     EXPECT_EQ(b->GetLength(), 1000u);
     EXPECT_EQ(b->GetStatus(), 0);
     b->Unload();

@@ -27,12 +27,12 @@ protected:
     }
 };
 
-std::vector<uint8_t> Valid(std::function<void(fixtures::WavSpec&)> change)
+std::vector<uint8_t> Valid(std::function<void(fixtures::WavLayout&)> change)
 {
-    fixtures::WavSpec spec;
-    spec.data = fixtures::Pcm16Bytes(fixtures::Ramp(4410, 2));
-    change(spec);
-    return fixtures::MakeWav(spec);
+    fixtures::WavLayout layout;
+    layout.data = fixtures::Pcm16Bytes(fixtures::Ramp(4410, 2));
+    change(layout);
+    return fixtures::MakeWav(layout);
 }
 
 TEST_F(DSWaveReaderTest, HostileHeadersFailToOpen)
@@ -77,17 +77,17 @@ TEST_F(DSWaveReaderTest, HeaderFieldsAreRecomputedAndTheDataIsPlayedAsIs)
 {
     // A 16-bit stereo file claiming block alignment 2 and a wrong byte rate: frames of 4 bytes.
     const auto source = fixtures::Ramp(22050, 2);
-    fixtures::WavSpec spec;
-    spec.blockAlign = 2;
-    spec.byteRate = 12345;
-    spec.fmtExtraBytes = 2;
-    spec.chunksBeforeData = {{"LIST", {'I', 'N', 'F', 'O', 'x'}}};
-    spec.data = fixtures::Pcm16Bytes(source);
+    fixtures::WavLayout layout;
+    layout.blockAlign = 2;
+    layout.byteRate = 12345;
+    layout.fmtExtraBytes = 2;
+    layout.chunksBeforeData = {{"LIST", {'I', 'N', 'F', 'O', 'x'}}};
+    layout.data = fixtures::Pcm16Bytes(source);
     uint32_t length = 0;
-    ASSERT_TRUE(Opens(fixtures::MakeWav(spec), &length));
+    ASSERT_TRUE(Opens(fixtures::MakeWav(layout), &length));
     EXPECT_EQ(length, 500u);
     VEL::IDSSoundBuffer* b = NewBuffer();
-    ASSERT_TRUE(b->Load(Wav(spec), nullptr));
+    ASSERT_TRUE(b->Load(Wav(layout), nullptr));
     b->Play();
     const auto out = Render(22050);
     EXPECT_TRUE(std::equal(source.begin(), source.end(), out.begin()));
@@ -98,29 +98,29 @@ TEST_F(DSWaveReaderTest, TheFirstDataIdAnywhereIsTheDataChunk)
     // "data" inside an earlier chunk: its next four bytes are taken as the size (8 bytes here)
     // and the bytes after them as samples.
     const std::vector<uint8_t> inner = {'d', 'a', 't', 'a', 8, 0, 0, 0, 0x10, 0x00, 0x20, 0x00, 0x30, 0x00, 0x40, 0x00};
-    fixtures::WavSpec spec;
-    spec.channels = 1;
-    spec.rate = 4000; // 8 bytes = 4 frames = 1 ms
-    spec.chunksBeforeData = {{"junk", inner}};
-    spec.data = fixtures::Pcm16Bytes(std::vector<int16_t>(4000, 1000));
+    fixtures::WavLayout layout;
+    layout.channels = 1;
+    layout.rate = 4000; // 8 bytes = 4 frames = 1 ms
+    layout.chunksBeforeData = {{"junk", inner}};
+    layout.data = fixtures::Pcm16Bytes(std::vector<int16_t>(4000, 1000));
     uint32_t length = 0;
-    ASSERT_TRUE(Opens(fixtures::MakeWav(spec), &length));
+    ASSERT_TRUE(Opens(fixtures::MakeWav(layout), &length));
     EXPECT_EQ(length, 1u);
 }
 
 TEST_F(DSWaveReaderTest, ADataChunkLongerThanTheStreamPlaysWhatIsThere)
 {
     const auto source = fixtures::Ramp(22050, 2); // 500 ms present
-    fixtures::WavSpec spec;
-    spec.data = fixtures::Pcm16Bytes(source);
-    spec.overrideDataSize = true;
-    spec.dataSize = 10 * 176400; // claims 10 s
+    fixtures::WavLayout layout;
+    layout.data = fixtures::Pcm16Bytes(source);
+    layout.overrideDataSize = true;
+    layout.dataSize = 10 * 176400; // claims 10 s
     uint32_t length = 0;
-    ASSERT_TRUE(Opens(fixtures::MakeWav(spec), &length));
+    ASSERT_TRUE(Opens(fixtures::MakeWav(layout), &length));
     EXPECT_EQ(length, 500u);
 
     VEL::IDSMediaStream* m = NewMedia();
-    ASSERT_TRUE(m->Open(Wav(spec), "wave", false, 0, nullptr));
+    ASSERT_TRUE(m->Open(Wav(layout), "wave", false, 0, nullptr));
     m->Play();
     const auto out = RenderStreamed(700);
     EXPECT_TRUE(std::equal(source.begin(), source.end(), out.begin()));
