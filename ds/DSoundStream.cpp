@@ -6,6 +6,11 @@
 // before it plays again, and counts each completed pass as `playedTime_`. Stop and SetPosition
 // rewrite the whole buffer themselves and clear the half events still pending from before, so a
 // late refill never overwrites the fresh start with data from further on.
+//
+// LIMITATIONS: with an odd buffer size (8-bit mono at an odd rate, such as 11025 Hz) the last
+// byte is written only by whole-buffer refills: its half-buffer event fires when the cursor
+// reaches that byte, before it has played, so the thread must leave it alone. Each later pass
+// replays that one stale byte.
 #include "DSoundStream.h"
 
 #include "DSLevels.h"

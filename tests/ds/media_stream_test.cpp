@@ -19,6 +19,7 @@ protected:
         layout.data = fixtures::Pcm16Bytes(samples);
         VEL::IDSMediaStream* m = NewMedia();
         EXPECT_TRUE(m->Open(Wav(layout), "WAV", loop, loopStart, nullptr));
+        streamedMs = 0; // RenderStreamed counts half boundaries from here
         return m;
     }
 
@@ -109,23 +110,31 @@ TEST_F(DSMediaStreamTest, TheNameAndTheReaderChooseThePlayer)
 
 TEST_F(DSMediaStreamTest, ALoopContinuesSeamlesslyFromItsStart)
 {
-    // 2 s of recognisable frames, looping from 500 ms (frame 22050), played for 8 s: the
-    // buffer wraps, halves are refilled and the loop seam falls anywhere inside them.
-    const auto source = fixtures::Ramp(88200, 2);
-    VEL::IDSMediaStream* m = OpenPcm(source, 2, true, 500);
-    EXPECT_TRUE(m->IsLoop());
-    EXPECT_EQ(m->GetLoopStart(), 500u);
-    m->Play();
-    const auto out = RenderStreamed(8000);
-    ASSERT_EQ(out.size(), 2u * 352800);
-    size_t frame = 0;
-    for (size_t k = 0; k < out.size() / 2; ++k) {
-        ASSERT_EQ(out[2 * k], source[2 * frame]) << "output frame " << k;
-        ASSERT_EQ(out[2 * k + 1], source[2 * frame + 1]) << "output frame " << k;
-        if (++frame == 88200)
-            frame = 22050;
+    // Recognisable frames looping from a start point: the buffer wraps, halves are refilled and
+    // the loop seam falls anywhere inside them; a short loop region repeats many times within
+    // one refill.
+    struct Case {
+        uint32_t frames, loopStartMs, loopFrame, renderMs;
+    };
+    for (const Case c : {Case{88200, 500, 22050, 8000}, Case{26460, 100, 4410, 4000}, Case{4410, 99, 4365, 3500}}) {
+        SCOPED_TRACE(testing::Message() << c.frames << " frames looping from " << c.loopStartMs << " ms");
+        const auto source = fixtures::Ramp(c.frames, 2);
+        VEL::IDSMediaStream* m = OpenPcm(source, 2, true, c.loopStartMs);
+        EXPECT_TRUE(m->IsLoop());
+        EXPECT_EQ(m->GetLoopStart(), c.loopStartMs);
+        m->Play();
+        const auto out = RenderStreamed(c.renderMs);
+        ASSERT_EQ(out.size(), 2u * 441 * (c.renderMs / 10));
+        size_t frame = 0;
+        for (size_t k = 0; k < out.size() / 2; ++k) {
+            ASSERT_EQ(out[2 * k], source[2 * frame]) << "output frame " << k;
+            ASSERT_EQ(out[2 * k + 1], source[2 * frame + 1]) << "output frame " << k;
+            if (++frame == c.frames)
+                frame = c.loopFrame;
+        }
+        EXPECT_EQ(m->GetStatus(), 1);
+        m->Close();
     }
-    EXPECT_EQ(m->GetStatus(), 1);
 }
 
 TEST_F(DSMediaStreamTest, PositionsWrapIntoTheLoopRegion)
