@@ -7,10 +7,11 @@
 // rewrite the whole buffer themselves and clear the half events still pending from before, so a
 // late refill never overwrites the fresh start with data from further on.
 //
-// LIMITATIONS: with an odd buffer size (8-bit mono at an odd rate, such as 11025 Hz) the last
-// byte is written only by whole-buffer refills: its half-buffer event fires when the cursor
-// reaches that byte, before it has played, so the thread must leave it alone. Each later pass
-// replays that one stale byte.
+// With an odd buffer size (8-bit mono at an odd rate, such as 11025 Hz) the halves leave out the
+// last byte, and the end-of-buffer event fires when the cursor reaches that byte, before it has
+// played. The byte that belongs there is therefore read with the second half and kept back
+// (`carry_`) until the first-half event of the next pass, when the old one has surely played;
+// otherwise every pass would replay a stale byte.
 #include "DSoundStream.h"
 
 #include "DSLevels.h"
@@ -183,10 +184,18 @@ void CDSoundStream::RunThread()
             Restart();
             break;
         case CEventList::kFirstHalf:
+            if (carryPending_) {
+                Write(bufferSize_ - 1, &carry_, 1);
+                carryPending_ = false;
+            }
             Refill(0, half);
             break;
         case CEventList::kSecondHalf:
             Refill(half, half);
+            if (bufferSize_ & 1) {
+                ReadSound(&carry_, 1);
+                carryPending_ = true;
+            }
             playedTime_ += DSLevels::TruncToU32(static_cast<double>(bufferSize_) /
                                                 static_cast<double>(format_.avgBytesPerSec) * 1000.0);
             break;
@@ -207,6 +216,7 @@ void CDSoundStream::Restart()
     ResetEvent(events_->handles[CEventList::kSecondHalf]);
     reader_->Rewind();
     playedTime_ = 0;
+    carryPending_ = false;
     Refill(0, bufferSize_);
 }
 
@@ -216,20 +226,34 @@ void CDSoundStream::Refill(uint32_t offset, uint32_t length)
     DWORD locked = 0;
     if (FAILED(buffer_->Lock(offset, length, &part, &locked, nullptr, nullptr, 0)) || !part)
         return;
-    auto* bytes = static_cast<uint8_t*>(part);
-    const uint8_t silence = SilenceByte(format_.bitsPerSample);
+    ReadSound(static_cast<uint8_t*>(part), locked);
+    buffer_->Unlock(part, locked, nullptr, 0);
+}
+
+void CDSoundStream::Write(uint32_t offset, const uint8_t* bytes, uint32_t length)
+{
+    void* part = nullptr;
+    DWORD locked = 0;
+    if (FAILED(buffer_->Lock(offset, length, &part, &locked, nullptr, nullptr, 0)) || !part)
+        return;
+    std::memcpy(part, bytes, std::min<uint32_t>(locked, length));
+    buffer_->Unlock(part, locked, nullptr, 0);
+}
+
+void CDSoundStream::ReadSound(uint8_t* bytes, uint32_t length)
+{
     uint32_t filled = 0;
     if (!endReached_) {
         // A reader reports how much it delivered; more than was asked is not believed.
         auto readInto = [&](uint32_t at) {
             uint32_t got = 0;
-            reader_->Read(locked - at, bytes + at, &got);
-            return std::min(got, locked - at);
+            reader_->Read(length - at, bytes + at, &got);
+            return std::min(got, length - at);
         };
         filled = readInto(0);
-        if (filled < locked) {
+        if (filled < length) {
             if (Loops()) {
-                while (filled < locked) {
+                while (filled < length) {
                     reader_->Rewind();
                     reader_->SetPosition(loopStart_);
                     const uint32_t got = readInto(filled);
@@ -242,8 +266,7 @@ void CDSoundStream::Refill(uint32_t offset, uint32_t length)
             }
         }
     }
-    std::memset(bytes + filled, silence, locked - filled);
-    buffer_->Unlock(part, locked, nullptr, 0);
+    std::memset(bytes + filled, SilenceByte(format_.bitsPerSample), length - filled);
 }
 
 void CDSoundStream::Play()
@@ -326,6 +349,7 @@ void CDSoundStream::SetPosition(uint32_t ms)
     reader_->Rewind();
     reader_->SetPosition(ms);
     playedTime_ = ms;
+    carryPending_ = false;
     Refill(0, bufferSize_);
     if (playing_)
         buffer_->Play(0, 0, DSBPLAY_LOOPING);

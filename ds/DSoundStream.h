@@ -61,9 +61,14 @@ private:
     void FailOpen();
     static unsigned ThreadMain(void* self);
     void RunThread();
-    // Lock held for the next three.
+    // Lock held for the next four.
     void Restart();
+    // Fills a range of the platform buffer from the reader.
     void Refill(uint32_t offset, uint32_t length);
+    void Write(uint32_t offset, const uint8_t* bytes, uint32_t length);
+    // The next `length` bytes of sound: from the reader, wrapping to the loop start when
+    // looping, silence once a sound without loop has run out.
+    void ReadSound(uint8_t* bytes, uint32_t length);
     // True when the sound wraps to its loop start (a loop region of at least 1 ms).
     bool Loops() const { return loop_ && loopStart_ < length_; }
 
@@ -77,6 +82,8 @@ private:
     bool loop_ = false;
     bool endReached_ = false;               // lock_: the reader ran out, silence is fed
     uint32_t playedTime_ = 0;               // lock_: ms before the buffer's current pass
+    uint8_t carry_ = 0;                     // lock_: the last byte of an odd-sized buffer, read
+    bool carryPending_ = false;             // lock_: ahead and not yet written
     IDirectSoundBuffer8* buffer_ = nullptr; // counted reference
     IDirectSoundNotify* notify_ = nullptr;  // counted reference
     ISoundReader* reader_;                  // counted reference, for the stream's whole life

@@ -272,3 +272,36 @@ TEST_F(DSMediaStreamTest, LevelsAndSeeking)
 
 } // namespace
 } // namespace dstest
+
+namespace dstest {
+namespace {
+
+TEST_F(DSMediaStreamTest, EightBitMonoAtAnOddRateStreamsEveryByteOnce)
+{
+    // 11025 Hz 8-bit mono makes a three-second buffer of an odd size (33075 bytes). The mix reads
+    // it at a quarter step, so every output frame is an exact interpolation of two source bytes
+    // in the order they were streamed, across the halves and the buffer's wrap-arounds.
+    fixtures::WavLayout layout;
+    layout.channels = 1;
+    layout.bits = 8;
+    layout.rate = 11025;
+    layout.data.resize(8 * 11025);
+    for (size_t i = 0; i < layout.data.size(); ++i)
+        layout.data[i] = static_cast<uint8_t>(i * 37 + i / 251);
+    VEL::IDSMediaStream* m = NewMedia();
+    ASSERT_TRUE(m->Open(Wav(layout), "wav", false, 0, nullptr));
+    m->Play();
+    const auto out = RenderStreamed(6500);
+    auto value = [&](size_t i) { return (static_cast<float>(layout.data[i]) - 128.0f) * 256.0f; };
+    for (size_t k = 0; k < out.size() / 2; ++k) {
+        const size_t i = k / 4;
+        const float f = static_cast<float>(k % 4) * 0.25f;
+        const float a = value(i);
+        ASSERT_EQ(out[2 * k], MixRound(a + (value(i + 1) - a) * f)) << "output frame " << k;
+    }
+    // Two passes of 3000 ms, then the cursor at byte 5512 of the third: 499.95 ms, truncated.
+    EXPECT_EQ(SettledPosition(m, 6499), 6499u);
+}
+
+} // namespace
+} // namespace dstest
