@@ -109,8 +109,11 @@ TEST_F(DeviceLossTest, OneResourceFailingToComeBackDoesNotStopTheOthers)
 
 TEST_F(DeviceLossTest, TextureLockedOnAnotherThreadDelaysTheReset)
 {
+    // More idle textures than one platform wait can name (64), and the locked one.
+    std::vector<Ref<VEL::ID3DTexture>> idle(70);
+    for (auto& t : idle)
+        t.reset(MakeTexture(1, 1, std::vector<uint32_t>(1, 0xFFFFFFFFu)));
     Ref<VEL::ID3DTexture> texture(MakeTexture(4, 4, std::vector<uint32_t>(16, 0xFFFFFFFFu)));
-    Ref<VEL::ID3DTexture> idle(MakeTexture(4, 4, std::vector<uint32_t>(16, 0xFFFFFFFFu)));
     Lose(true);
     VEL::D3DLockedRect r{};
     ASSERT_TRUE(texture->Lock(&r, false));

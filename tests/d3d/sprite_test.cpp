@@ -165,6 +165,29 @@ TEST_F(SpriteTest, RotationBy90DegreesTurnsAboutTheCentre)
     EXPECT_EQ(frame[18 * kWidth + 27], 0xFF000000u);
 }
 
+TEST_F(SpriteTest, TurningAboutTheVerticalAxisShrinksTheFarSide)
+{
+    Use(std::vector<uint32_t>(32 * 32, 0xFFFFFFFFu), 32, 32);
+    // Centre (36, 24), half size 16, viewing distance 16 pi. At 60 degrees about y the left edge
+    // comes nearer (x about 24.5, 22 pixels above and below the centre) and the right edge goes
+    // away (x about 41.8, 12.5 pixels above and below).
+    root->Clear(0xFF000000u);
+    ASSERT_TRUE(root->BeginScene());
+    const VEL::SpriteQuad q = Quad(20, 8, 32, 32);
+    sprites->DrawQuad(&q, 0, 60.0f, 0, 0);
+    sprites->Flush();
+    root->EndScene();
+    const std::vector<uint32_t> f = ReadFrame();
+    auto lit = [&](int x, int y) { return f[y * kWidth + x] != 0xFF000000u; };
+    EXPECT_TRUE(lit(27, 42));
+    EXPECT_TRUE(lit(27, 5));
+    EXPECT_TRUE(lit(40, 30));
+    EXPECT_FALSE(lit(40, 42));
+    EXPECT_FALSE(lit(40, 5));
+    EXPECT_FALSE(lit(23, 24)) << "left of the near edge";
+    EXPECT_FALSE(lit(43, 24)) << "right of the far edge";
+}
+
 TEST_F(SpriteTest, LaterSpriteWithLargerDepthIsHiddenWhereTheEarlierIsOpaque)
 {
     // Red with a transparent column 2 (fails the alpha test, writes no depth).
