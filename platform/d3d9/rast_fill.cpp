@@ -46,17 +46,21 @@ struct Span {
     int64_t z, dz;   // depth units, 16.16
     int64_t u, du;   // texels, 16.16 (affine)
     int64_t v, dv;
-    int32_t c[4], dc[4]; // 8.16 (affine)
+    int64_t c[4], dc[4]; // 8.16 (affine)
     // Perspective: values times rhw, and rhw.
     double pw, pdw, pu, pdu, pv, pdv, pc[4], pdc[4];
 };
 
+// v in 16.16. Values are clamped to +/-2^24 first (NaN to the lower bound): far beyond any
+// depth, colour or sensible texel coordinate, and small enough that a step times a span length
+// stays far inside int64.
 inline int64_t fixed16(double v)
 {
-    if (!(v > -1e15))
-        v = -1e15;
-    if (v > 1e15)
-        v = 1e15;
+    constexpr double kLimit = 16777216.0;
+    if (!(v > -kLimit))
+        v = -kLimit;
+    if (v > kLimit)
+        v = kLimit;
     return round_half_up(v * 65536.0);
 }
 
@@ -279,8 +283,7 @@ void span_generic(const PixelState& s, const TriSetup& t, const Span& sp)
             if (t.gouraud) {
                 diffuse = 0;
                 for (int k = 0; k < 4; ++k)
-                    diffuse |= clamp255((static_cast<int64_t>(sp.c[k]) + static_cast<int64_t>(sp.dc[k]) * i + 0x8000) >> 16)
-                               << (8 * k);
+                    diffuse |= clamp255((sp.c[k] + sp.dc[k] * i + 0x8000) >> 16) << (8 * k);
             }
             if (s.textured) {
                 uint32_t ix = wrap_coord((sp.u + sp.du * i) >> 16, s.texture.width, s.texture.addressU);
@@ -458,8 +461,8 @@ void fill_triangle(const TriSetup& t, const PixelState& s, const DrawKernels& ke
                     sp.dv = dv;
                     if (t.gouraud)
                         for (int c = 0; c < 4; ++c) {
-                            sp.c[c] = static_cast<int32_t>(fixed16(t.c[c].at(px, py, t.x0, t.y0)));
-                            sp.dc[c] = static_cast<int32_t>(fixed16(t.c[c].dx));
+                            sp.c[c] = fixed16(t.c[c].at(px, py, t.x0, t.y0));
+                            sp.dc[c] = fixed16(t.c[c].dx);
                         }
                 }
                 k->run(s, t, sp);

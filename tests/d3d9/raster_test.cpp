@@ -2,6 +2,8 @@
 // non-finite input, clipping, and identical pictures on one or several raster threads.
 #include "D3D9Fixture.h"
 
+#include <iterator>
+
 using namespace d3d9test;
 
 namespace {
@@ -364,6 +366,52 @@ TEST_F(RasterTest, ThreadCountDoesNotChangeThePicture)
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
     ASSERT_EQ(Draw(v), D3D_OK);
     EXPECT_TRUE(ReadTarget() == pictures[0]);
+    platctl_d3d9_use_vector_loops(1);
+    device->SetTexture(0, nullptr);
+    tex->Release();
+}
+
+// Hostile geometry (huge, tiny, degenerate and non-finite coordinates, extreme texture
+// coordinates and rhw) never writes outside the viewport and never misbehaves, on both inner
+// loops, textured and not, with per-vertex and flat colours.
+TEST_F(RasterTest, HostileGeometryStaysInsideTheViewport)
+{
+    MakeDevice(48, 40);
+    Use2DStates();
+    std::vector<uint32_t> texels = RandomTexels(16 * 16, 9);
+    IDirect3DTexture9* tex = MakeTexture(16, 16, texels);
+    D3DVIEWPORT9 vp{5, 7, 30, 20, 0.0f, 1.0f};
+    const float extremes[] = {0.0f, 0.5f, -0.5f, 24.0f, 47.99f, -1e9f, 1e9f, 40000.0f, -40000.0f, 1e-30f,
+                              3.4e38f, -3.4e38f, std::nanf(""), INFINITY};
+    Rng rng(21);
+    auto pick = [&](bool wide) {
+        if (rng.next() % 3 == 0)
+            return extremes[rng.next() % std::size(extremes)];
+        return wide ? rng.unit() * 80.0f - 16.0f : rng.unit() * 4.0f - 2.0f;
+    };
+    for (int vector = 1; vector >= 0; --vector) {
+        platctl_d3d9_use_vector_loops(vector);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF123456u, 1.0f, 0);
+        ASSERT_EQ(device->SetViewport(&vp), D3D_OK);
+        device->SetTexture(0, (vector ? tex : nullptr));
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        std::vector<Vertex> v;
+        for (int i = 0; i < 3000; ++i) {
+            uint32_t colour = (i % 2) ? 0x80FF8040u : rng.next();
+            for (int k = 0; k < 3; ++k)
+                v.push_back(Vertex{pick(true), pick(true), rng.unit(), (i % 4 == 0) ? pick(false) : 1.0f,
+                                   (i % 2) ? colour : rng.next(), pick(false) * 1000, pick(false)});
+        }
+        ASSERT_EQ(Draw(v), D3D_OK);
+        std::vector<uint32_t> px = ReadTarget();
+        for (UINT y = 0; y < 40; ++y)
+            for (UINT x = 0; x < 48; ++x)
+                if (x < 5 || x >= 35 || y < 7 || y >= 27) {
+                    ASSERT_EQ(px[y * 48 + x], 0xFF123456u) << x << "," << y;
+                }
+    }
     platctl_d3d9_use_vector_loops(1);
     device->SetTexture(0, nullptr);
     tex->Release();
