@@ -14,3 +14,5 @@
 #include "IDSSoundBuffer.h"
 #include "IDSMediaStream.h"
 #include "IVELDS.h"
+#include "IVELWin.h"
+#include "ISystemHacking.h"

@@ -150,3 +150,59 @@ PLAT_API BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWO
 PLAT_API DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 // The size's low 32 bits (high part to *sizeHigh when given).
 PLAT_API DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
+
+// --- processes --------------------------------------------------------------------------------
+inline constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
+inline constexpr DWORD ERROR_DIRECTORY = 267;
+inline constexpr DWORD NORMAL_PRIORITY_CLASS = 0x20;
+
+struct STARTUPINFOA {
+    DWORD cb;
+    LPSTR lpReserved;
+    LPSTR lpDesktop;
+    LPSTR lpTitle;
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwXSize;
+    DWORD dwYSize;
+    DWORD dwXCountChars;
+    DWORD dwYCountChars;
+    DWORD dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    BYTE* lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
+};
+
+struct PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+};
+
+// The calling process's startup record: cb set, every other field zero (no flags, no title, no
+// standard handles given).
+PLAT_API void GetStartupInfoA(STARTUPINFOA* info);
+// Starts a program. The command line is split as the C runtime splits it (quotes, backslashes
+// before quotes, "" inside quotes); an unbalanced quote or an empty line fails with
+// ERROR_INVALID_PARAMETER. The program is the application name when given, otherwise the first
+// word of the command line; a name without '/' is looked up on the caller's PATH (a trailing
+// ".exe" is tried without it too). Environment: null is the caller's, otherwise a block of
+// "NAME=value\0" strings ending with an empty string. Directory: null is the caller's.
+// A program that cannot be started fails (ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED,
+// ERROR_BAD_EXE_FORMAT, ERROR_DIRECTORY); nothing is left running. Priority flags are accepted
+// and ignored; CREATE_SUSPENDED is refused. No handles are inherited: the child gets the caller's
+// standard input, output and error only.
+// hProcess and hThread name two objects that are both signalled when the process ends (the
+// first thread is not tracked on its own); each must be closed. The thread id is the process id.
+PLAT_API BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, SECURITY_ATTRIBUTES* processAttributes,
+                             SECURITY_ATTRIBUTES* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                             void* environment, LPCSTR currentDirectory, STARTUPINFOA* startupInfo,
+                             PROCESS_INFORMATION* processInformation);
+// STILL_ACTIVE while running; then the exit status, or 128 + the signal number for a program
+// ended by a signal.
+PLAT_API BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);

@@ -42,7 +42,7 @@ using namespace plat::user;
 
 PLAT_API HDC GetDC(HWND window)
 {
-    return window ? nullptr : screen_handle();
+    return window && window != GetDesktopWindow() ? nullptr : screen_handle();
 }
 
 PLAT_API INT ReleaseDC(HWND /*window*/, HDC dc)
