@@ -138,7 +138,8 @@ void Raw(benchmark::State& state, bool rotated, uint32_t threads)
         const float corner[4][2] = {{-h, -h}, {h, -h}, {-h, h}, {h, h}};
         for (int k = 0; k < 4; ++k) {
             const float dx = corner[k][0], dy = corner[k][1];
-            vertices[4 * q + k] = {cx + dx * c - dy * s - 0.5f, cy + dx * s + dy * c - 0.5f, 0.4f, 1.0f, 0xFFFFFFFFu,
+            // Turned the way the engine turns a positive angle, so both draw the same pixels.
+            vertices[4 * q + k] = {cx + dx * c + dy * s - 0.5f, cy - dx * s + dy * c - 0.5f, 0.4f, 1.0f, 0xFFFFFFFFu,
                                    static_cast<float>(k & 1), static_cast<float>(k >> 1)};
         }
         for (uint32_t i : {0u, 1u, 3u, 0u, 3u, 2u})
