@@ -278,7 +278,7 @@ bool Resolve(const LOGFONTA& font, Face* face, int* faceIndex)
     return !face->file.empty();
 }
 
-LONG RoundPixels(FT_Pos value26_6) { return static_cast<LONG>((value26_6 + 32) >> 6); }
+int64_t RoundPixels(FT_Pos value26_6) { return (value26_6 + 32) >> 6; }
 
 // Mutex held. Opens and sizes the face; false if it cannot be used.
 bool OpenFace(FontState& state, const Face& resolved, int faceIndex, FontObject* font)
@@ -408,7 +408,7 @@ SIZE Extent(const FontObject& font, const char* text)
         if (LoadGlyph(font, character, false))
             width += Advance(font);
     }
-    LONG pixels = RoundPixels(width);
+    LONG pixels = static_cast<LONG>(std::min<int64_t>(RoundPixels(width), INT32_MAX));
     if (font.syntheticItalic)
         pixels += (font.ascent * 0x366A) >> 16;
     return SIZE{pixels, font.ascent + font.descent};

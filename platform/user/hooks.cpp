@@ -16,6 +16,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -100,15 +101,20 @@ bool ProcessRuns(int pid, uint64_t startTime)
     return actual == startTime && state != 'Z' && state != 'X';
 }
 
+// Cached per pid: a forked child has its own start time.
 uint64_t OwnStartTime()
 {
-    static const uint64_t value = [] {
-        uint64_t start = 0;
-        char state = 0;
-        ReadProcessStat(static_cast<int>(getpid()), &start, &state);
-        return start;
-    }();
-    return value;
+    static std::atomic<int> cachedPid{0};
+    static std::atomic<uint64_t> cachedStart{0};
+    const int pid = static_cast<int>(getpid());
+    if (cachedPid.load() == pid)
+        return cachedStart.load();
+    uint64_t start = 0;
+    char state = 0;
+    ReadProcessStat(pid, &start, &state);
+    cachedStart.store(start);
+    cachedPid.store(pid);
+    return start;
 }
 
 // --- the desktop's shared objects ------------------------------------------------------------
