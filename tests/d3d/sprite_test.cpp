@@ -5,6 +5,9 @@
 
 #include "d3d9.h"
 
+#include <chrono>
+#include <thread>
+
 using namespace d3dtest;
 
 namespace {
@@ -213,6 +216,26 @@ TEST_F(SpriteTest, LaterSpriteWithLargerDepthIsHiddenWhereTheEarlierIsOpaque)
     EXPECT_EQ(frame[11 * kWidth + 20], 0xFF00FF00u) << "outside the overlap the later sprite shows";
     EXPECT_EQ(frame[12 * kWidth + 12], 0xFF00FF00u) << "through the transparent column";
     EXPECT_EQ(frame[11 * kWidth + 11], 0xFFFF0000u);
+}
+
+TEST_F(SpriteTest, FlushWaitsForATextureLockedOnAnotherThread)
+{
+    Use(std::vector<uint32_t>(16, 0xFFFFFFFFu), 4, 4);
+    VEL::D3DLockedRect r{};
+    ASSERT_TRUE(texture->Lock(&r, false));
+    // The other thread writes green, then unlocks: the flush draws what it wrote.
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(r.pBits) + y * r.Pitch)[x] = 0xFF00FF00u;
+        texture->Unlock();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<uint32_t> frame = Frame({Quad(0, 0, 4, 4)});
+    writer.join();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+    EXPECT_EQ(frame[kWidth + 1], 0xFF00FF00u);
 }
 
 TEST_F(SpriteTest, QueueCapacityAndEditing)
