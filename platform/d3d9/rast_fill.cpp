@@ -29,14 +29,12 @@ struct FloorWalker {
         qs = floor_div(step, d);
         rs = step - qs * d;
     }
-    void next()
+    void next() // branch-free: the carry of a slanted edge is taken about every other row
     {
-        q += qs;
         r += rs;
-        if (r >= d) {
-            r -= d;
-            ++q;
-        }
+        const int64_t carry = r >= d ? 1 : 0;
+        q += qs + carry;
+        r -= d & -carry;
     }
 };
 
