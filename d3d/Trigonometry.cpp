@@ -60,9 +60,11 @@ float TableCos(float degrees)
 
 void RotationMatrix(float m[4][4], float x, float y, float z)
 {
-    const float sx = TableSin(x), cx = TableCos(x);
-    const float sy = TableSin(y), cy = TableCos(y);
-    const float sz = TableSin(z), cz = TableCos(z);
+    // An angle of 0 (or -0) looks up exactly +0 and 1: skip the lookups for the common upright
+    // case without changing a bit of the result.
+    const float sx = x == 0.0f ? 0.0f : TableSin(x), cx = x == 0.0f ? 1.0f : TableCos(x);
+    const float sy = y == 0.0f ? 0.0f : TableSin(y), cy = y == 0.0f ? 1.0f : TableCos(y);
+    const float sz = z == 0.0f ? 0.0f : TableSin(z), cz = z == 0.0f ? 1.0f : TableCos(z);
     m[0][0] = cy * cz;
     m[0][1] = sx * sy * cz - cx * sz;
     m[0][2] = cx * sy * cz + sx * sz;
