@@ -276,7 +276,16 @@ void span_loop(const FastSpanState& f, const SpanConstants& c, uint32_t* row, ui
                                                    at(static_cast<uint32_t>(u), du, i),
                                                    at(static_cast<uint32_t>(v), dv, i));
     int32_t rest = count - i;
-    if (rest > 0) {
+    if (rest > 0 && count >= 8) {
+        // The last group overlaps the one before it; its lanes already shaded are masked off and
+        // stored back with the values just written, so each pixel is shaded once.
+        const int32_t start = count - 8;
+        __m256i cover = _mm256_cmpgt_epi32(lane, _mm256_set1_epi32(7 - rest));
+        shade8<Depth, AlphaTest, Blend, PassTexel>(f, c, row + x + start, Depth ? zrow + x + start : nullptr, cover,
+                                                   static_cast<uint32_t>(at(z, dz, start)),
+                                                   at(static_cast<uint32_t>(u), du, start),
+                                                   at(static_cast<uint32_t>(v), dv, start));
+    } else if (rest > 0) {
         // The last pixels: colour through masked loads and stores, depth through a staging copy,
         // so nothing past the span is read or written.
         __m256i cover = _mm256_cmpgt_epi32(_mm256_set1_epi32(rest), lane);
