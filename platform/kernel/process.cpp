@@ -6,7 +6,8 @@
 // wait lock, so WaitForSingleObject and the multiple-object waits treat it like any other object.
 //
 // Command lines follow the C runtime's splitting rules:
-//   - the program name is the first word; a leading quote runs to the next quote, with no escapes;
+//   - the program name is the first word; quotes in it toggle quoting (so blanks inside quotes
+//     belong to the name) and are dropped; backslashes are plain characters there;
 //   - in the arguments, whitespace outside quotes separates; 2n backslashes before a quote give n
 //     backslashes and the quote opens or closes quoting; 2n+1 backslashes before a quote give n
 //     backslashes and a literal quote; "" inside quotes gives a literal quote; other backslashes
@@ -102,20 +103,17 @@ bool SplitCommandLine(const char* line, std::vector<std::string>* words)
     if (!*p)
         return false;
 
-    // The program name.
+    // The program name: quotes toggle quoting and are dropped; no escapes.
     std::string name;
-    if (*p == '"') {
+    bool quotedName = false;
+    while (*p && (quotedName || !IsBlank(*p))) {
+        if (*p == '"')
+            quotedName = !quotedName;
+        else
+            name += *p;
         ++p;
-        while (*p && *p != '"')
-            name += *p++;
-        if (*p != '"')
-            return false;
-        ++p;
-    } else {
-        while (*p && !IsBlank(*p))
-            name += *p++;
     }
-    if (name.empty())
+    if (quotedName || name.empty())
         return false;
     words->push_back(std::move(name));
 

@@ -105,6 +105,18 @@ TEST_F(ProcessTest, ArgumentsAreSplitAsTheCRuntimeSplitsThem)
     }
 }
 
+TEST_F(ProcessTest, QuotesInTheProgramNameJoinItsPartsWithoutEscapes)
+{
+    // A copy of the program in a folder whose name has a blank and ends with a backslash.
+    const std::string folder = dir + "/with blank\\";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    const std::string copy = folder + "/dump";
+    ASSERT_EQ(std::system(("cp '" + std::string(VEL_ARGV_DUMP) + "' '" + copy + "'").c_str()), 0);
+    const std::string quotedMiddle = dir + "/\"with blank\\\"/dump x"; // .../"with blank\"/dump
+    EXPECT_EQ(Run(quotedMiddle), 0);
+    EXPECT_EQ(Read().args, std::vector<std::string>{"x"});
+}
+
 TEST_F(ProcessTest, ProgramComesFromThePathAndGetsTheCallersEnvironmentAndDirectory)
 {
     const std::string program = VEL_ARGV_DUMP;
