@@ -419,9 +419,10 @@ TEST_F(ResourceTest, WrongCallsReturnInvalidCall)
     EXPECT_EQ(device->BeginScene(), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->EndScene(), D3D_OK);
-    // The reset attempt above left the device usable only after a reset.
+    // After all that the device still resets and works.
     D3DPRESENT_PARAMETERS p = Parameters(16, 16);
     EXPECT_EQ(device->Reset(&p), D3D_OK);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
 }
 
 // Indexed draws from user memory with 16- and 32-bit indices, and strips from a vertex buffer;
