@@ -45,7 +45,11 @@ void Rasterizer::ensure_workers(uint32_t count)
 {
     while (workers_.size() < count) {
         uint32_t index = static_cast<uint32_t>(workers_.size()) + 1;
-        workers_.emplace_back([this, index] { worker_main(index); });
+        try {
+            workers_.emplace_back([this, index] { worker_main(index); });
+        } catch (...) { // no thread to be had: draw with the ones there are
+            return;
+        }
     }
 }
 
@@ -100,6 +104,11 @@ void Rasterizer::parallel(uint32_t count, const std::function<void(uint32_t, uin
         return;
     }
     ensure_workers(count - 1);
+    count = std::min<uint32_t>(count, static_cast<uint32_t>(workers_.size()) + 1);
+    if (count <= 1) {
+        job(0, 1);
+        return;
+    }
     {
         std::lock_guard lock(mutex_);
         job_ = &job;
