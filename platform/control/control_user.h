@@ -37,7 +37,7 @@ PLATCTL_API uint32_t platctl_user_queued_messages(uint32_t thread_id);
 /* The desktop this process belongs to: processes on the same desktop share their data sections
  * (plat_user_shared_section) and see one another's desktop-wide hooks. Names of up to 32 letters,
  * digits, '-' or '_'; the default is "default". Call before the first shared section or hook;
- * returns 0 for a bad name or when one is already in use. */
+ * returns 0 for a bad name or when another desktop is already in use. */
 PLATCTL_API int platctl_user_use_desktop(const char* name);
 /* Removes the current desktop's shared objects from the system (its hook table and the data
  * sections this process opened), for tests cleaning up after themselves. Mappings already made

@@ -231,7 +231,8 @@ using FONTENUMPROCA = INT (*)(const LOGFONTA* font, const TEXTMETRICA* metrics, 
 // with an empty name, the regular face of each installed family. The face name must be
 // zero-terminated within its 32 bytes (otherwise nothing is reported and 0 is returned).
 // Reported records carry the family name, the face's weight (100 ... 900), italic flag, charset
-// DEFAULT_CHARSET, a nominal height of 16 and TRUETYPE_FONTTYPE. Returns the last value the
+// ANSI_CHARSET, a nominal height of 16 and TRUETYPE_FONTTYPE; the full name and style follow in the
+// ENUMLOGFONTEXA. Returns the last value the
 // callback returned, 1 when nothing was reported, 0 for bad arguments. The context must be the
 // screen or a memory context (or null).
 PLAT_API INT EnumFontFamiliesExA(HDC dc, LOGFONTA* font, FONTENUMPROCA callback, LPARAM context, DWORD flags);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -247,6 +249,18 @@ TEST(Desktop, StandInWindowsAndTheDesktopContext)
     EXPECT_EQ(FindWindowA("Shell_TrayWnd", nullptr), panel);
     EXPECT_EQ(FindWindowA("NoSuchClass", nullptr), nullptr);
     EXPECT_EQ(FindWindowA(nullptr, nullptr), nullptr);
+
+    // SDL windows are found by title.
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("vel find me", 0, 0, 32, 32, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    EXPECT_EQ(FindWindowA(nullptr, "vel find me"), window);
+    EXPECT_EQ(FindWindowA("SDL_app", "vel find me"), window);
+    EXPECT_EQ(FindWindowA(nullptr, "vel not me"), nullptr);
+    EXPECT_EQ(FindWindowA("Shell_TrayWnd", "vel find me"), nullptr);
+    SDL_DestroyWindow(window);
+    EXPECT_EQ(FindWindowA(nullptr, "vel find me"), nullptr);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 
     platctl_user_set_foreground_window(1, kWindowB);
     EXPECT_EQ(GetForegroundWindow(), kWindowB);
