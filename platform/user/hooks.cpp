@@ -4,7 +4,9 @@
 // desktop ("/vel-<uid>-<desktop>-..."). The hook table there gives every hook a handle unique on
 // the desktop and records the process that set it (pid and start time, so a reused pid does not
 // count). Edits of the table are serialised across processes with flock on its descriptor (the
-// kernel drops the lock of a process that dies); readers load single fields atomically.
+// kernel drops the lock of a process that dies); readers load single fields atomically. On a
+// system without POSIX shared memory the objects fall back to anonymous shared mappings: the rules
+// then hold within the process and its forks only.
 // A hook is alive while its slot still carries its serial and its process runs; so a process that
 // ends without unhooking leaves nothing that blocks anyone.
 //
@@ -145,8 +147,16 @@ void* MapShared(Desktop& desktop, const std::string& suffix, size_t size, int* f
 {
     const std::string name = ObjectName(desktop, suffix);
     const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return nullptr;
+    if (fd < 0) {
+        // No shared memory on this system: the object is this process's (and its forks') alone.
+        void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED)
+            return nullptr;
+        desktop.inUse = true;
+        if (fdOut)
+            *fdOut = -1;
+        return memory;
+    }
     // Growing under the lock keeps a second process from mapping a half-sized object.
     flock(fd, LOCK_EX);
     struct stat info;
@@ -184,15 +194,32 @@ HookTable* Table(int* fd)
     return desktop.table;
 }
 
+// Serialises table edits between this process's threads and, through flock, between processes
+// (the kernel drops the lock of a process that dies). Without a descriptor only the first applies.
 class TableLock {
 public:
-    explicit TableLock(int fd) : fd_(fd) { flock(fd_, LOCK_EX); }
-    ~TableLock() { flock(fd_, LOCK_UN); }
+    explicit TableLock(int fd) : fd_(fd), local_(LocalMutex())
+    {
+        if (fd_ >= 0)
+            flock(fd_, LOCK_EX);
+    }
+    ~TableLock()
+    {
+        if (fd_ >= 0)
+            flock(fd_, LOCK_UN);
+    }
     TableLock(const TableLock&) = delete;
     TableLock& operator=(const TableLock&) = delete;
 
 private:
+    static std::mutex& LocalMutex()
+    {
+        static std::mutex* mutex = new std::mutex;
+        return *mutex;
+    }
+
     int fd_;
+    std::lock_guard<std::mutex> local_;
 };
 
 // Handles: slot + 1 in the low 16 bits, the slot's serial above.
