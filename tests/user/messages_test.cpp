@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -182,6 +183,27 @@ TEST(MessageHooks, MostRecentRunsFirstAndTheChainPassesTheChangedMessageOn)
     EXPECT_EQ(SetWindowsHookExA(WH_GETMESSAGE, nullptr, nullptr, 0), nullptr);
     for (uintptr_t bad : {uintptr_t{0}, uintptr_t{1}, uintptr_t{0xFFFF}, ~uintptr_t{0}})
         EXPECT_FALSE(UnhookWindowsHookEx(reinterpret_cast<HHOOK>(bad)));
+}
+
+TEST(MessageHooks, HooksSetOnManyThreadsAtOnceGetDistinctHandles)
+{
+    constexpr int kThreads = 8, kEach = 24;
+    std::vector<HHOOK> handles(kThreads * kEach);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&handles, t] {
+            for (int i = 0; i < kEach; ++i)
+                handles[t * kEach + i] = SetWindowsHookExA(WH_GETMESSAGE, &First, nullptr, 1);
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    std::vector<HHOOK> sorted = handles;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "two hooks share a handle";
+    for (HHOOK hook : handles) {
+        EXPECT_NE(hook, nullptr);
+        EXPECT_TRUE(UnhookWindowsHookEx(hook));
+    }
 }
 
 TEST(MessageHooks, AHookIsGoneWhenTheProcessThatSetItEnds)
