@@ -56,12 +56,12 @@ double floor_div_pixels(int64_t v)
     return std::floor(static_cast<double>(v) / kSubpixel);
 }
 
-Plane make_plane(double f0, double f1, double f2, double ex1, double ey1, double ex2, double ey2, double det)
+Plane make_plane(double f0, double f1, double f2, double ex1, double ey1, double ex2, double ey2, double invDet)
 {
     Plane p;
     p.base = f0;
-    p.dx = ((f1 - f0) * ey2 - (f2 - f0) * ey1) / det;
-    p.dy = ((f2 - f0) * ex1 - (f1 - f0) * ex2) / det;
+    p.dx = ((f1 - f0) * ey2 - (f2 - f0) * ey1) * invDet;
+    p.dy = ((f2 - f0) * ex1 - (f1 - f0) * ex2) * invDet;
     return p;
 }
 
@@ -103,20 +103,21 @@ void setup_snapped(const ClipVertex* v[3], bool perspective, bool gouraud, uint3
     double x0 = X[0] / kSubpixel, y0 = Y[0] / kSubpixel;
     double ex1 = X[1] / kSubpixel - x0, ey1 = Y[1] / kSubpixel - y0;
     double ex2 = X[2] / kSubpixel - x0, ey2 = Y[2] / kSubpixel - y0;
-    double det = ex1 * ey2 - ex2 * ey1;
+    double invDet = 1.0 / (ex1 * ey2 - ex2 * ey1);
     t.x0 = x0;
     t.y0 = y0;
     t.perspective = perspective;
     t.gouraud = gouraud;
     t.flatColour = flatColour;
-    t.z = make_plane(v[0]->z * 65535.0, v[1]->z * 65535.0, v[2]->z * 65535.0, ex1, ey1, ex2, ey2, det);
-    t.w = make_plane(v[0]->w, v[1]->w, v[2]->w, ex1, ey1, ex2, ey2, det);
+    t.z = make_plane(v[0]->z * 65535.0, v[1]->z * 65535.0, v[2]->z * 65535.0, ex1, ey1, ex2, ey2, invDet);
+    if (perspective)
+        t.w = make_plane(v[0]->w, v[1]->w, v[2]->w, ex1, ey1, ex2, ey2, invDet);
     double tw = state.textured ? state.texture.width : 0.0, th = state.textured ? state.texture.height : 0.0;
-    t.u = make_plane(v[0]->u * tw, v[1]->u * tw, v[2]->u * tw, ex1, ey1, ex2, ey2, det);
-    t.v = make_plane(v[0]->v * th, v[1]->v * th, v[2]->v * th, ex1, ey1, ex2, ey2, det);
+    t.u = make_plane(v[0]->u * tw, v[1]->u * tw, v[2]->u * tw, ex1, ey1, ex2, ey2, invDet);
+    t.v = make_plane(v[0]->v * th, v[1]->v * th, v[2]->v * th, ex1, ey1, ex2, ey2, invDet);
     if (gouraud)
         for (int i = 0; i < 4; ++i)
-            t.c[i] = make_plane(v[0]->c[i], v[1]->c[i], v[2]->c[i], ex1, ey1, ex2, ey2, det);
+            t.c[i] = make_plane(v[0]->c[i], v[1]->c[i], v[2]->c[i], ex1, ey1, ex2, ey2, invDet);
     out.push_back(t);
 }
 
