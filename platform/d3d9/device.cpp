@@ -662,24 +662,31 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
         }
         if (x0 >= x1 || y0 >= y1)
             continue;
-        for (int64_t y = y0; y < y1; ++y) {
-            if (flags & D3DCLEAR_TARGET) {
-                uint8_t* row = target.row(static_cast<uint32_t>(y)) + x0 * bpp;
-                if (bpp == 4) {
-                    uint32_t v;
-                    std::memcpy(&v, pixel, 4);
-                    std::fill_n(reinterpret_cast<uint32_t*>(row), x1 - x0, v);
-                } else {
-                    uint16_t v;
-                    std::memcpy(&v, pixel, 2);
-                    std::fill_n(reinterpret_cast<uint16_t*>(row), x1 - x0, v);
+        // Rows are independent: large clears are shared by the raster threads.
+        uint64_t area = static_cast<uint64_t>(x1 - x0) * static_cast<uint64_t>(y1 - y0);
+        uint32_t threads = rasterizer_.threads_for(area, 1u << 18);
+        rasterizer_.parallel(threads, [&](uint32_t index, uint32_t count) {
+            const int64_t share = (y1 - y0 + count - 1) / count; // contiguous rows per thread
+            const int64_t from = y0 + share * index, to = std::min<int64_t>(y1, from + share);
+            for (int64_t y = from; y < to; ++y) {
+                if (flags & D3DCLEAR_TARGET) {
+                    uint8_t* row = target.row(static_cast<uint32_t>(y)) + x0 * bpp;
+                    if (bpp == 4) {
+                        uint32_t v;
+                        std::memcpy(&v, pixel, 4);
+                        std::fill_n(reinterpret_cast<uint32_t*>(row), x1 - x0, v);
+                    } else {
+                        uint16_t v;
+                        std::memcpy(&v, pixel, 2);
+                        std::fill_n(reinterpret_cast<uint16_t*>(row), x1 - x0, v);
+                    }
+                }
+                if (flags & D3DCLEAR_ZBUFFER) {
+                    auto* zrow = reinterpret_cast<uint16_t*>(depthStencil_->store().row(static_cast<uint32_t>(y)));
+                    std::fill(zrow + x0, zrow + x1, depth);
                 }
             }
-            if (flags & D3DCLEAR_ZBUFFER) {
-                auto* zrow = reinterpret_cast<uint16_t*>(depthStencil_->store().row(static_cast<uint32_t>(y)));
-                std::fill(zrow + x0, zrow + x1, depth);
-            }
-        }
+        });
     }
     if (flags & D3DCLEAR_TARGET)
         renderTarget_->contents_changed();
