@@ -371,6 +371,28 @@ TEST_F(RasterTest, ThreadCountDoesNotChangeThePicture)
     tex->Release();
 }
 
+// Clear keeps to the viewport and the rectangles given, also when it is big enough to be shared
+// by the raster threads.
+TEST_F(RasterTest, LargeClearKeepsToViewportAndRectangles)
+{
+    MakeDevice(640, 480);
+    platctl_d3d9_set_raster_threads(2);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    D3DVIEWPORT9 vp{10, 20, 600, 440, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetViewport(&vp), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF00FF00u, 1.0f, 0), D3D_OK);
+    D3DRECT rects[2] = {{0, 0, 100, 100}, {300, 200, 700, 500}};
+    ASSERT_EQ(device->Clear(2, rects, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0), D3D_OK);
+    std::vector<uint32_t> px = ReadTarget();
+    for (UINT y = 0; y < 480; ++y)
+        for (UINT x = 0; x < 640; ++x) {
+            bool inViewport = x >= 10 && x < 610 && y >= 20 && y < 460;
+            bool inRect = (x < 100 && y < 100) || (x >= 300 && y >= 200);
+            uint32_t want = !inViewport ? 0xFF000000u : inRect ? 0xFFFF0000u : 0xFF00FF00u;
+            ASSERT_EQ(px[y * 640 + x], want) << x << "," << y;
+        }
+}
+
 // Hostile geometry (huge, tiny, degenerate and non-finite coordinates, extreme texture
 // coordinates and rhw) never writes outside the viewport and never misbehaves, on both inner
 // loops, textured and not, with per-vertex and flat colours.
