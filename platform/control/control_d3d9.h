@@ -57,3 +57,8 @@ PLATCTL_API void platctl_d3d9_set_raster_threads(uint32_t threads);
 /* The vector (AVX2) inner loops: on (the default, where the processor has them) or off. The
  * picture is the same either way; this exists so tests can prove it. */
 PLATCTL_API void platctl_d3d9_use_vector_loops(int on);
+
+/* Present under SDL's offscreen and dummy video drivers: off (the default) shows nothing and
+ * costs nothing; on: devices made afterwards present into their window through an SDL renderer
+ * as on a display, so tests can read back what was shown. */
+PLATCTL_API void platctl_d3d9_present_headless(int on);

@@ -1,6 +1,8 @@
 // Offscreen presenter: nothing is shown and nothing is spent.
 #include "presenter.h"
 
+#include "runtime.h"
+
 #include <SDL.h>
 
 #include <cstring>
@@ -24,6 +26,11 @@ std::unique_ptr<Presenter> make_presenter(HWND window)
 {
     const char* driver = SDL_GetCurrentVideoDriver();
     bool headless = !window || !driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+    if (headless && window) {
+        Runtime& r = Runtime::get();
+        std::lock_guard lock(r.mutex);
+        headless = !r.presentHeadless;
+    }
     return headless ? make_offscreen_presenter() : make_sdl_presenter();
 }
 

@@ -221,3 +221,10 @@ PLATCTL_API void platctl_d3d9_use_vector_loops(int on)
     std::lock_guard lock(r.mutex);
     r.vectorLoops = on != 0;
 }
+
+PLATCTL_API void platctl_d3d9_present_headless(int on)
+{
+    Runtime& r = Runtime::get();
+    std::lock_guard lock(r.mutex);
+    r.presentHeadless = on != 0;
+}

@@ -30,6 +30,7 @@ struct Runtime {
     uint32_t liveObjects = 0;          // devices, surfaces, textures, vertex buffers; guarded
     uint32_t rasterThreads = 0;        // 0: every core; guarded
     bool vectorLoops = true;           // guarded
+    bool presentHeadless = false;      // SDL presenter under the offscreen/dummy drivers; guarded
     std::set<Device*> devices;         // guarded by mutex
 
     static Runtime& get();

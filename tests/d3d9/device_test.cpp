@@ -490,4 +490,78 @@ TEST_F(ResourceTest, PresentsIntoAnSdlWindowHeadless)
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
+// The colour at the centre of what the window's renderer shows.
+uint32_t ShownCentre(SDL_Window* window)
+{
+    SDL_Renderer* renderer = SDL_GetRenderer(window);
+    if (!renderer)
+        return 0;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    SDL_Rect centre{w / 2, h / 2, 1, 1};
+    uint32_t pixel = 0;
+    if (SDL_RenderReadPixels(renderer, &centre, SDL_PIXELFORMAT_ARGB8888, &pixel, 4) != 0)
+        return 0;
+    return pixel;
+}
+
+// Two devices on one window share its SDL renderer: the first device dying while the second
+// shows on the window (kept alive by a back-buffer reference until then) leaves the renderer
+// working for the second, and the renderer goes with the last device. A renderer the host made
+// stays the host's.
+TEST_F(ResourceTest, DevicesOnOneWindowShareItsRenderer)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    platctl_d3d9_present_headless(1);
+    SDL_Window* window = SDL_CreateWindow("d3d9", 0, 0, 64, 48, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr);
+    D3DPRESENT_PARAMETERS p = Parameters(0, 0);
+    p.hDeviceWindow = window;
+    auto make = [&](IDirect3DDevice9** out) {
+        D3DPRESENT_PARAMETERS q = p;
+        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &q, out), D3D_OK);
+    };
+    auto show = [&](IDirect3DDevice9* d, uint32_t colour) {
+        d->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0);
+        EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(ShownCentre(window), colour);
+    };
+
+    IDirect3DDevice9* first = nullptr;
+    make(&first);
+    ASSERT_NE(first, nullptr);
+    show(first, 0xFF00FF00u);
+    SDL_Renderer* renderer = SDL_GetRenderer(window);
+    ASSERT_NE(renderer, nullptr) << "the SDL presenter did not run under the offscreen driver";
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(first->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
+    first->Release(); // the back buffer keeps the first device alive
+
+    make(&device);
+    ASSERT_NE(device, nullptr);
+    show(device, 0xFFFF0000u);
+    EXPECT_EQ(SDL_GetRenderer(window), renderer);
+    backBuffer->Release(); // the first device dies here
+    EXPECT_EQ(SDL_GetRenderer(window), renderer);
+    show(device, 0xFF0000FFu);
+    EXPECT_EQ(device->Release(), 0u);
+    device = nullptr;
+    EXPECT_EQ(SDL_GetRenderer(window), nullptr) << "the renderer made for the devices outlived them";
+
+    // The host's own renderer is used and left to the host.
+    SDL_Renderer* host = SDL_CreateRenderer(window, -1, 0);
+    ASSERT_NE(host, nullptr);
+    make(&device);
+    show(device, 0xFF123456u);
+    EXPECT_EQ(device->Release(), 0u);
+    device = nullptr;
+    EXPECT_EQ(SDL_GetRenderer(window), host);
+    SDL_DestroyRenderer(host);
+
+    platctl_d3d9_present_headless(0);
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
 } // namespace
