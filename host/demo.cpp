@@ -1,12 +1,15 @@
 // demo.cpp - the engine's demo host. It loads the libraries the way a game does: dlopen, the
 // CreateObject export with the framework id, then objects by interface id.
 //
-//   vel_demo [--lib-dir DIR]
+// By default it shows the standard library, then the graphics showcase (window, or offscreen
+// with a screenshot when there is no display) with input, text and sound playing alongside.
+//
+//   vel_demo [--frames N] [--screenshot FILE] [--no-sound] [--graphics] [--std-only] [--lib-dir DIR]
 #include "BmpWriter.h"
 #include "VEL.h"
 #include "demo_graphics.h"
-
-#include <dlfcn.h>
+#include "demo_library.h"
+#include "demo_sound.h"
 
 #include <chrono>
 #include <cstdio>
@@ -17,25 +20,6 @@
 #include <vector>
 
 namespace {
-
-struct Library {
-    void* handle = nullptr;
-    explicit Library(const std::string& path) : handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
-    {
-        if (!handle)
-            std::fprintf(stderr, "cannot load %s: %s\n", path.c_str(), dlerror());
-    }
-    ~Library()
-    {
-        if (handle)
-            dlclose(handle);
-    }
-    template <class F>
-    F Get(const char* name) const
-    {
-        return handle ? reinterpret_cast<F>(dlsym(handle, name)) : nullptr;
-    }
-};
 
 // A 64 x 48 test card in 8 bits: eight colour bars over a grey ramp, palette index 0 in a border.
 std::vector<uint8_t> MakeTestCard()
@@ -79,30 +63,12 @@ std::vector<uint32_t> Decode(VEL::IVELStd* std, const std::vector<uint8_t>& file
     return pixels;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The standard library at work: a generated BMP through the built-in and the plug-in decoder,
+// the table trigonometry and the frame pacer.
+int RunStandardDemo(const std::string& libDir)
 {
-    std::string libDir = VEL_LIB_DIR;
-    bool graphics = false;
-    int frames = 0;
-    const char* screenshot = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--graphics") == 0)
-            graphics = true;
-        else if (i + 1 < argc && std::strcmp(argv[i], "--lib-dir") == 0)
-            libDir = argv[++i];
-        else if (i + 1 < argc && std::strcmp(argv[i], "--frames") == 0)
-            frames = std::atoi(argv[++i]);
-        else if (i + 1 < argc && std::strcmp(argv[i], "--screenshot") == 0)
-            screenshot = argv[++i];
-    }
-    // vel_demo --graphics [--frames N] [--screenshot FILE]: the graphics showcase.
-    if (graphics)
-        return RunGraphicsDemo(libDir.c_str(), frames, screenshot);
-
-    Library stdLib(libDir + "/libVELStd6.so");
-    Library bmpPlugin(libDir + "/libBmpGraphicsPlugin.so");
+    DemoLibrary stdLib(libDir, "VELStd6");
+    DemoLibrary bmpPlugin(libDir, "BmpGraphicsPlugin");
     auto createObject = stdLib.Get<VEL::PFN_CreateObject>("CreateObject");
     auto version = stdLib.Get<VEL::PFN_GetDLLVersion>("GetDLLVersion");
     if (!createObject || !version)
@@ -151,6 +117,49 @@ int main(int argc, char** argv)
     pacer->Release();
 
     std->Release();
-    std::printf("done\n");
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string libDir = VEL_LIB_DIR;
+    int frames = 0;
+    const char* screenshot = nullptr;
+    bool sound = true, graphics = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--no-sound") == 0)
+            sound = false;
+        else if (std::strcmp(argv[i], "--std-only") == 0)
+            sound = graphics = false;
+        else if (std::strcmp(argv[i], "--graphics") == 0)
+            sound = false;
+        else if (i + 1 < argc && std::strcmp(argv[i], "--lib-dir") == 0)
+            libDir = argv[++i];
+        else if (i + 1 < argc && std::strcmp(argv[i], "--frames") == 0)
+            frames = std::atoi(argv[++i]);
+        else if (i + 1 < argc && std::strcmp(argv[i], "--screenshot") == 0)
+            screenshot = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: vel_demo [--frames N] [--screenshot FILE] [--no-sound] [--graphics] "
+                                 "[--std-only] [--lib-dir DIR]\n");
+            return 2;
+        }
+    }
+    int status = RunStandardDemo(libDir);
+    if (!graphics)
+        return status;
+    // Music and effects play on their own thread while the graphics showcase runs: as long as the
+    // frames asked for, or half a minute in a window that runs until it is closed.
+    std::thread music;
+    if (sound) {
+        const int seconds = frames > 0 ? frames / 60 + 1 : 30;
+        music = std::thread([&libDir, seconds] { RunSoundDemo(libDir.c_str(), seconds); });
+    }
+    status |= RunGraphicsDemo(libDir.c_str(), frames, screenshot);
+    if (music.joinable())
+        music.join();
+    std::printf("done\n");
+    return status;
 }

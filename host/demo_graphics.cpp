@@ -4,9 +4,11 @@
 
 #include "BmpWriter.h"
 #include "VEL.h"
+#include "demo_input.h"
+#include "demo_library.h"
+#include "demo_text.h"
 
 #include <SDL.h>
-#include <dlfcn.h>
 
 #include <chrono>
 #include <cmath>
@@ -21,34 +23,6 @@ namespace {
 constexpr int kWidth = 640, kHeight = 480;
 constexpr double kPi = 3.14159265358979323846;
 constexpr int32_t kDeviceNotReset = static_cast<int32_t>(0x88760869u);
-
-struct Library {
-    void* handle = nullptr;
-    explicit Library(const std::string& path) : handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
-    {
-        if (!handle)
-            std::fprintf(stderr, "cannot load %s: %s\n", path.c_str(), dlerror());
-    }
-    ~Library()
-    {
-        if (handle)
-            dlclose(handle);
-    }
-    template <class T>
-    T* Root() const
-    {
-        auto create = handle ? reinterpret_cast<VEL::PFN_CreateObject>(dlsym(handle, "CreateObject")) : nullptr;
-        return create ? static_cast<T*>(create(&VEL::ID_VELFramework)) : nullptr;
-    }
-};
-
-template <class T>
-void Drop(T*& p)
-{
-    if (p)
-        p->Release();
-    p = nullptr;
-}
 
 // Two 64 x 64 sprites as 32-bit BMP files with alpha: a shaded ball with a soft edge and a
 // striped diamond.
@@ -103,7 +77,7 @@ VEL::ID3DTexture* LoadTexture(VEL::IVELStd* std, VEL::IVELD3D* root, const std::
     loader->Release();
     stream->Release();
     if (!ok)
-        Drop(texture);
+        DemoRelease(texture);
     return texture;
 }
 
@@ -163,12 +137,22 @@ struct Scene {
     VEL::ID3DRender* sprites = nullptr;
     VEL::ID3DTriangleRender* triangles = nullptr;
     VEL::ID3DLineRender* line = nullptr;
+    // A caption drawn with a font of the windows library, and a ball the player moves with the
+    // arrow keys or the first controller.
+    DemoText* text = nullptr;
+    VEL::ID3DTexture* caption = nullptr;
+    int captionWidth = 0, captionHeight = 0;
+    float playerX = kWidth / 2.0f, playerY = 300.0f;
+
+    static constexpr const char* kCaption = "VEL engine - arrows or a controller move the ball, space flashes it";
 
     bool Fill()
     {
+        if (caption && text)
+            text->Refill(caption, kCaption, 0xFFFFFFFFu);
         // Textures come back cleared after a reset: decode the images again.
-        Drop(ball);
-        Drop(diamond);
+        DemoRelease(ball);
+        DemoRelease(diamond);
         ball = LoadTexture(std, root, BallBmp());
         diamond = LoadTexture(std, root, DiamondBmp());
         if (!white) {
@@ -191,6 +175,8 @@ struct Scene {
         sprites = static_cast<VEL::ID3DRender*>(root->CreateInterface(&VEL::IID_ID3DRender));
         triangles = static_cast<VEL::ID3DTriangleRender*>(root->CreateInterface(&VEL::IID_ID3DTriangleRender));
         line = static_cast<VEL::ID3DLineRender*>(root->CreateInterface(&VEL::IID_ID3DLineRender));
+        if (text && text->Ready())
+            caption = text->Render(root, kCaption, 0xFFFFFFFFu, &captionWidth, &captionHeight);
         return target->Create(128, 128, 0, true) && sprites->Initialize(64) && line->Initialize(128) &&
                triangles->SetTexture(white) && line->SetTexture(white);
     }
@@ -199,18 +185,21 @@ struct Scene {
     {
         if (root)
             root->SetRenderTarget(nullptr);
-        Drop(line);
-        Drop(triangles);
-        Drop(sprites);
-        Drop(target);
-        Drop(white);
-        Drop(diamond);
-        Drop(ball);
+        DemoRelease(caption);
+        DemoRelease(line);
+        DemoRelease(triangles);
+        DemoRelease(sprites);
+        DemoRelease(target);
+        DemoRelease(white);
+        DemoRelease(diamond);
+        DemoRelease(ball);
     }
 
-    void Draw(int frame)
+    void Draw(int frame, const DemoInputState& input)
     {
         const float t = static_cast<float>(frame);
+        playerX = std::fmin(std::fmax(playerX + input.moveX / 250.0f, 20.0f), kWidth - 20.0f);
+        playerY = std::fmin(std::fmax(playerY + input.moveY / 250.0f, 170.0f), kHeight - 20.0f);
         // 1. Into the render-target texture: a spinning diamond over a dark teal square.
         root->SetRenderTarget(target);
         root->Clear(0xFF104040u);
@@ -297,6 +286,22 @@ struct Scene {
             line->PushBack(&p);
         }
         line->Flush();
+
+        // The player's ball, additive while fire is held; the caption along the bottom.
+        sprites->SetTexture(ball);
+        sprites->SetDrawMode(VEL::COLOUR_MODULATE, true, input.fire ? VEL::BLEND_ADDITIVE : VEL::BLEND_ALPHA);
+        const VEL::SpriteQuad player = Sprite(static_cast<int>(playerX), static_cast<int>(playerY), 40, 40, 64, 64,
+                                              input.fire ? 0xFFFFFFFFu : 0xFFA0FFA0u);
+        sprites->DrawQuad(&player, 0, 0, 0, 0);
+        sprites->Flush();
+        if (caption) {
+            sprites->SetTexture(caption);
+            sprites->SetDrawMode(VEL::COLOUR_MODULATE, true, VEL::BLEND_ALPHA);
+            const VEL::SpriteQuad q = Sprite(kWidth / 2, kHeight - 24, captionWidth & ~1, captionHeight & ~1,
+                                             captionWidth & ~1, captionHeight & ~1, 0xFFFFFFFFu);
+            sprites->DrawQuad(&q, 0, 0, 0, 0);
+            sprites->Flush();
+        }
         root->EndScene();
     }
 };
@@ -315,11 +320,16 @@ int RunGraphicsDemo(const char* libDir, int frames, const char* screenshotPath)
     if (frames <= 0 && offscreen)
         frames = 180;
 
-    Library stdLib(std::string(libDir) + "/libVELStd6.so");
-    Library d3dLib(std::string(libDir) + "/libVELD3D6.so");
+    DemoLibrary stdLib(libDir, "VELStd6");
+    DemoLibrary d3dLib(libDir, "VELD3D6");
+    DemoInput input(libDir);
+    DemoText text(libDir, "DejaVu Sans", 15);
+    std::printf("graphics demo: input %s, caption font %s\n", input.Opened() ? "ready" : "not available",
+                text.Ready() ? "ready" : "not available");
     Scene scene;
-    scene.std = stdLib.Root<VEL::IVELStd>();
-    scene.root = d3dLib.Root<VEL::IVELD3D>();
+    scene.text = &text;
+    scene.std = stdLib.CreateRoot<VEL::IVELStd>();
+    scene.root = d3dLib.CreateRoot<VEL::IVELD3D>();
     if (!scene.std || !scene.root) {
         std::fprintf(stderr, "graphics demo: the libraries did not load\n");
         return 1;
@@ -342,6 +352,7 @@ int RunGraphicsDemo(const char* libDir, int frames, const char* screenshotPath)
         int lateFrames = 0;
         double worstMs = 0.0, totalMs = 0.0;
         int frame = 0;
+        std::string lastInput;
         for (; running && (frames <= 0 || frame < frames); ++frame) {
             SDL_Event e;
             while (SDL_PollEvent(&e))
@@ -350,8 +361,14 @@ int RunGraphicsDemo(const char* libDir, int frames, const char* screenshotPath)
             SDL_Delay(pacer->Wait());
             const bool late = pacer->IsFrameLate();
             lateFrames += late;
+            const DemoInputState state = input.Read();
+            const std::string described = DemoInput::Describe(state);
+            if (described != lastInput) {
+                std::printf("input: %s\n", described.c_str());
+                lastInput = described;
+            }
             const auto start = std::chrono::steady_clock::now();
-            scene.Draw(frame);
+            scene.Draw(frame, state);
             const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
             totalMs += ms;
             worstMs = std::fmax(worstMs, ms);
@@ -371,7 +388,7 @@ int RunGraphicsDemo(const char* libDir, int frames, const char* screenshotPath)
         pacer->Release();
         status = 0;
         if (screenshotPath) {
-            scene.Draw(frame);
+            scene.Draw(frame, DemoInputState{});
             if (WriteScreenshot(scene.root, screenshotPath))
                 std::printf("graphics demo: screenshot written to %s\n", screenshotPath);
             else
@@ -381,8 +398,8 @@ int RunGraphicsDemo(const char* libDir, int frames, const char* screenshotPath)
         std::fprintf(stderr, "graphics demo: no device\n");
     }
     scene.Close();
-    Drop(scene.root);
-    Drop(scene.std);
+    DemoRelease(scene.root);
+    DemoRelease(scene.std);
     if (window)
         SDL_DestroyWindow(window);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);

@@ -3,8 +3,7 @@
 
 #include "VEL.h"
 #include "WavWriter.h"
-
-#include <dlfcn.h>
+#include "demo_library.h"
 
 #include <chrono>
 #include <cmath>
@@ -14,34 +13,6 @@
 #include <vector>
 
 namespace {
-
-class SoundLibrary {
-public:
-    SoundLibrary(const char* dir, const char* name)
-    {
-        const std::string path = std::string(dir) + "/lib" + name + ".so";
-        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle_)
-            std::fprintf(stderr, "sound demo: cannot load %s: %s\n", path.c_str(), dlerror());
-    }
-    ~SoundLibrary()
-    {
-        if (handle_)
-            dlclose(handle_);
-    }
-    SoundLibrary(const SoundLibrary&) = delete;
-    SoundLibrary& operator=(const SoundLibrary&) = delete;
-
-    template <class Root>
-    Root* CreateRoot() const
-    {
-        auto create = handle_ ? reinterpret_cast<VEL::PFN_CreateObject>(dlsym(handle_, "CreateObject")) : nullptr;
-        return create ? static_cast<Root*>(create(&VEL::ID_VELFramework)) : nullptr;
-    }
-
-private:
-    void* handle_ = nullptr;
-};
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -87,25 +58,17 @@ std::vector<uint8_t> MakeTrack()
     return fixtures::MakeWav(layout);
 }
 
-template <class T>
-void ReleaseAll(T*& object)
-{
-    if (object)
-        object->Release();
-    object = nullptr;
-}
-
 } // namespace
 
 int RunSoundDemo(const char* libDir, int seconds)
 {
-    SoundLibrary stdLib(libDir, "VELStd6");
-    SoundLibrary dsLib(libDir, "VELDS6");
+    DemoLibrary stdLib(libDir, "VELStd6");
+    DemoLibrary dsLib(libDir, "VELDS6");
     VEL::IVELStd* stdRoot = stdLib.CreateRoot<VEL::IVELStd>();
     VEL::IVELDS* ds = dsLib.CreateRoot<VEL::IVELDS>();
     if (!stdRoot || !ds) {
-        ReleaseAll(stdRoot);
-        ReleaseAll(ds);
+        DemoRelease(stdRoot);
+        DemoRelease(ds);
         return 1;
     }
     // The sound root only needs a window handle to bind to; this demo shows no window of its own.
@@ -159,11 +122,11 @@ int RunSoundDemo(const char* libDir, int seconds)
         track->Close();
     }
 
-    ReleaseAll(track);
-    ReleaseAll(effect);
-    ReleaseAll(trackFile);
-    ReleaseAll(effectFile);
-    ReleaseAll(ds);
-    ReleaseAll(stdRoot);
+    DemoRelease(track);
+    DemoRelease(effect);
+    DemoRelease(trackFile);
+    DemoRelease(effectFile);
+    DemoRelease(ds);
+    DemoRelease(stdRoot);
     return result;
 }
