@@ -7,6 +7,7 @@
 // Every call takes the device lock except the enumeration callbacks, which run unlocked so they
 // may call back into the device. Reference counts are atomic.
 #include "source.h"
+#include "com_object.h"
 
 #include <SDL.h>
 
@@ -81,15 +82,7 @@ public:
 
     HRESULT QueryInterface(REFIID iid, void** object) override
     {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectInputDevice8A) {
-            AddRef();
-            *object = static_cast<IDirectInputDevice8A*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return plat::com::QueryAs(static_cast<IDirectInputDevice8A*>(this), iid, object, {IID_IDirectInputDevice8A});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override

@@ -4,6 +4,7 @@
 // A DirectInput object keeps SDL's joystick subsystem and the keyboard watch running for its
 // life; each device holds its own, so devices outlive the object that made them.
 #include "source.h"
+#include "com_object.h"
 
 #include "control_dinput.h"
 
@@ -35,15 +36,7 @@ public:
 
     HRESULT QueryInterface(REFIID iid, void** object) override
     {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectInput8A) {
-            AddRef();
-            *object = static_cast<IDirectInput8A*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return plat::com::QueryAs(static_cast<IDirectInput8A*>(this), iid, object, {IID_IDirectInput8A});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override

@@ -4,6 +4,7 @@
 // LIMITATIONS: the mix is always 44100 Hz 16-bit stereo; SetFormat records any valid PCM format
 // (GetFormat reports it) but does not change what the mixer produces.
 #include "device.h"
+#include "com_object.h"
 #include "mixer.h"
 
 #include <new>
@@ -42,15 +43,7 @@ public:
 
     HRESULT QueryInterface(REFIID iid, void** object) override
     {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
-            AddRef();
-            *object = static_cast<IDirectSoundBuffer*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return plat::com::QueryAs(static_cast<IDirectSoundBuffer*>(this), iid, object, {IID_IDirectSoundBuffer});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override

@@ -5,6 +5,7 @@
 // through the mixer's lock so that those writes are ordered with the mixer's reads. Everything
 // else the mixer reads lives in the Voice, guarded by the mixer's lock.
 #include "device.h"
+#include "com_object.h"
 #include "mixer.h"
 
 #include <memory>
@@ -53,20 +54,11 @@ public:
     // --- IUnknown (shared by both interfaces) ---
     HRESULT QueryInterface(REFIID iid, void** object) override
     {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer || iid == IID_IDirectSoundBuffer8) {
-            AddRef();
-            *object = static_cast<IDirectSoundBuffer8*>(this);
-            return S_OK;
-        }
-        if (iid == IID_IDirectSoundNotify && (flags_ & DSBCAPS_CTRLPOSITIONNOTIFY)) {
-            AddRef();
-            *object = static_cast<IDirectSoundNotify*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        // The notification interface exists only on buffers made with position notification.
+        if (iid == IID_IDirectSoundNotify && (flags_ & DSBCAPS_CTRLPOSITIONNOTIFY))
+            return plat::com::QueryAs(static_cast<IDirectSoundNotify*>(this), iid, object, {IID_IDirectSoundNotify});
+        return plat::com::QueryAs(static_cast<IDirectSoundBuffer8*>(this), iid, object,
+                                  {IID_IDirectSoundBuffer, IID_IDirectSoundBuffer8});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override

@@ -1,5 +1,6 @@
 // device.cpp - DirectSoundCreate8 and the device object.
 #include "device.h"
+#include "com_object.h"
 
 #include "mixer.h"
 #include "output.h"
@@ -42,15 +43,7 @@ Device::~Device()
 
 HRESULT Device::QueryInterface(REFIID iid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDirectSound || iid == IID_IDirectSound8) {
-        AddRef();
-        *object = static_cast<IDirectSound8*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return plat::com::QueryAs(static_cast<IDirectSound8*>(this), iid, object, {IID_IDirectSound, IID_IDirectSound8});
 }
 
 ULONG Device::AddRef()
