@@ -2,6 +2,8 @@
 // one, so the results (and their one-off read-backs) are the same on every build.
 #include "DSLevels.h"
 
+#include "dsound.h"
+
 #include <cmath>
 
 namespace VEL::DSLevels {
@@ -91,6 +93,31 @@ uint32_t TruncToU32(double value)
     if (value >= 4294967295.0)
         return 0xFFFFFFFFu;
     return static_cast<uint32_t>(value);
+}
+
+int32_t ReadVolume(IDirectSoundBuffer8* buffer)
+{
+    LONG volume = 0;
+    return SUCCEEDED(buffer->GetVolume(&volume)) ? VolumeFromDevice(volume) : 0;
+}
+
+int32_t ReadPan(IDirectSoundBuffer8* buffer)
+{
+    LONG pan = 0;
+    return SUCCEEDED(buffer->GetPan(&pan)) ? PanFromDevice(pan) : 0;
+}
+
+int32_t ReadFrequency(IDirectSoundBuffer8* buffer, uint32_t rate)
+{
+    DWORD frequency = 0;
+    return SUCCEEDED(buffer->GetFrequency(&frequency)) ? FrequencyFromDevice(frequency, rate) : 0;
+}
+
+void WriteVolume(IDirectSoundBuffer8* buffer, int32_t percent) { buffer->SetVolume(VolumeToDevice(percent)); }
+void WritePan(IDirectSoundBuffer8* buffer, int32_t pan) { buffer->SetPan(PanToDevice(pan)); }
+void WriteFrequency(IDirectSoundBuffer8* buffer, int32_t percent, uint32_t rate)
+{
+    buffer->SetFrequency(FrequencyToDevice(percent, rate));
 }
 
 } // namespace VEL::DSLevels

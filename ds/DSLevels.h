@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+struct IDirectSoundBuffer8;
+
 namespace VEL::DSLevels {
 
 // Volume percent to attenuation: -(100 - v)^2 through single-precision steps; v < 0 is -10000,
@@ -21,6 +23,15 @@ int32_t PanFromDevice(int32_t devicePan);
 uint32_t FrequencyToDevice(int32_t percent, uint32_t rate);
 // Samples per second back to percent of `rate` (0 for a rate of 0).
 int32_t FrequencyFromDevice(uint32_t frequency, uint32_t rate);
+
+// A platform buffer's levels in the host's units, shared by the sound buffer and the stream:
+// the getters give 0 when the device refuses; `rate` is the buffer's own sample rate.
+int32_t ReadVolume(IDirectSoundBuffer8* buffer);
+int32_t ReadPan(IDirectSoundBuffer8* buffer);
+int32_t ReadFrequency(IDirectSoundBuffer8* buffer, uint32_t rate);
+void WriteVolume(IDirectSoundBuffer8* buffer, int32_t percent);
+void WritePan(IDirectSoundBuffer8* buffer, int32_t pan);
+void WriteFrequency(IDirectSoundBuffer8* buffer, int32_t percent, uint32_t rate);
 
 // Truncates toward zero into 32 unsigned bits, saturating (NaN and negatives give 0).
 uint32_t TruncToU32(double value);

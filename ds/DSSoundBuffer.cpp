@@ -56,46 +56,28 @@ void CDSSoundBuffer::Unload()
 
 uint32_t CDSSoundBuffer::GetLength() { return length_; }
 
-int32_t CDSSoundBuffer::GetVolume()
-{
-    LONG volume = 0;
-    if (!loaded_ || FAILED(buffer_->GetVolume(&volume)))
-        return 0;
-    return DSLevels::VolumeFromDevice(volume);
-}
+int32_t CDSSoundBuffer::GetVolume() { return loaded_ ? DSLevels::ReadVolume(buffer_) : 0; }
 
-int32_t CDSSoundBuffer::GetPan()
-{
-    LONG pan = 0;
-    if (!loaded_ || FAILED(buffer_->GetPan(&pan)))
-        return 0;
-    return DSLevels::PanFromDevice(pan);
-}
+int32_t CDSSoundBuffer::GetPan() { return loaded_ ? DSLevels::ReadPan(buffer_) : 0; }
 
-int32_t CDSSoundBuffer::GetFrequency()
-{
-    DWORD frequency = 0;
-    if (!loaded_ || FAILED(buffer_->GetFrequency(&frequency)))
-        return 0;
-    return DSLevels::FrequencyFromDevice(frequency, format_.samplesPerSec);
-}
+int32_t CDSSoundBuffer::GetFrequency() { return loaded_ ? DSLevels::ReadFrequency(buffer_, format_.samplesPerSec) : 0; }
 
 void CDSSoundBuffer::SetVolume(int32_t percent)
 {
     if (loaded_)
-        buffer_->SetVolume(DSLevels::VolumeToDevice(percent));
+        DSLevels::WriteVolume(buffer_, percent);
 }
 
 void CDSSoundBuffer::SetPan(int32_t pan)
 {
     if (loaded_)
-        buffer_->SetPan(DSLevels::PanToDevice(pan));
+        DSLevels::WritePan(buffer_, pan);
 }
 
 void CDSSoundBuffer::SetFrequency(int32_t percent)
 {
     if (loaded_)
-        buffer_->SetFrequency(DSLevels::FrequencyToDevice(percent, format_.samplesPerSec));
+        DSLevels::WriteFrequency(buffer_, percent, format_.samplesPerSec);
 }
 
 int32_t CDSSoundBuffer::GetStatus()

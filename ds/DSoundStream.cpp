@@ -355,46 +355,28 @@ void CDSoundStream::SetPosition(uint32_t ms)
         buffer_->Play(0, 0, DSBPLAY_LOOPING);
 }
 
-int32_t CDSoundStream::GetVolume()
-{
-    LONG volume = 0;
-    if (!open_ || FAILED(buffer_->GetVolume(&volume)))
-        return 0;
-    return DSLevels::VolumeFromDevice(volume);
-}
+int32_t CDSoundStream::GetVolume() { return open_ ? DSLevels::ReadVolume(buffer_) : 0; }
 
 void CDSoundStream::SetVolume(int32_t percent)
 {
     if (open_)
-        buffer_->SetVolume(DSLevels::VolumeToDevice(percent));
+        DSLevels::WriteVolume(buffer_, percent);
 }
 
-int32_t CDSoundStream::GetPan()
-{
-    LONG pan = 0;
-    if (!open_ || FAILED(buffer_->GetPan(&pan)))
-        return 0;
-    return DSLevels::PanFromDevice(pan);
-}
+int32_t CDSoundStream::GetPan() { return open_ ? DSLevels::ReadPan(buffer_) : 0; }
 
 void CDSoundStream::SetPan(int32_t pan)
 {
     if (open_)
-        buffer_->SetPan(DSLevels::PanToDevice(pan));
+        DSLevels::WritePan(buffer_, pan);
 }
 
-int32_t CDSoundStream::GetFrequency()
-{
-    DWORD frequency = 0;
-    if (!open_ || FAILED(buffer_->GetFrequency(&frequency)))
-        return 0;
-    return DSLevels::FrequencyFromDevice(frequency, format_.samplesPerSec);
-}
+int32_t CDSoundStream::GetFrequency() { return open_ ? DSLevels::ReadFrequency(buffer_, format_.samplesPerSec) : 0; }
 
 void CDSoundStream::SetFrequency(int32_t percent)
 {
     if (open_)
-        buffer_->SetFrequency(DSLevels::FrequencyToDevice(percent, format_.samplesPerSec));
+        DSLevels::WriteFrequency(buffer_, percent, format_.samplesPerSec);
 }
 
 int32_t CDSoundStream::GetStatus()
