@@ -9,18 +9,6 @@ using namespace d3dtest;
 
 namespace {
 
-TEST_F(D3DTest, ExportsVersionAndRejectsOtherIds)
-{
-    char text[12];
-    std::memset(text, 0x7F, sizeof text);
-    library.Export<VEL::PFN_GetDLLVersion>("GetDLLVersion")(text);
-    EXPECT_STREQ(text, "6.8.0.0");
-    EXPECT_EQ(text[8], 0x7F);
-    GUID other = VEL::ID_VELFramework;
-    other.Data4[7] ^= 1;
-    EXPECT_EQ(library.Export<VEL::PFN_CreateObject>("CreateObject")(&other), nullptr);
-}
-
 TEST_F(D3DTest, FactoryMakesEachObjectAndHandsOutPlatformObjects)
 {
     const GUID ids[] = {VEL::IID_ID3DRender, VEL::IID_ID3DLineRender, VEL::IID_ID3DTriangleRender,

@@ -4,34 +4,6 @@
 using namespace VEL;
 using veltest::Ref;
 
-TEST(DIModule, ExportsFollowTheModuleContract)
-{
-    veltest::EngineLibrary lib("VELDI6");
-    ASSERT_TRUE(lib.Loaded()) << lib.Error();
-    auto create = lib.Export<PFN_CreateObject>("CreateObject");
-    auto version = lib.Export<PFN_GetDLLVersion>("GetDLLVersion");
-    ASSERT_NE(create, nullptr);
-    ASSERT_NE(version, nullptr);
-
-    GUID wrong = ID_VELFramework;
-    wrong.Data4[7] ^= 1;
-    EXPECT_EQ(create(&wrong), nullptr);
-    IVELInterface* a = create(&ID_VELFramework);
-    IVELInterface* b = create(&ID_VELFramework);
-    ASSERT_NE(a, nullptr);
-    EXPECT_NE(a, b);
-    EXPECT_EQ(a->AddRef(), 2);
-    EXPECT_EQ(a->Release(), 1);
-    EXPECT_EQ(a->Release(), 0);
-    EXPECT_EQ(b->Release(), 0);
-
-    char buffer[12];
-    std::memset(buffer, 0x5A, sizeof buffer);
-    version(buffer);
-    EXPECT_EQ(std::memcmp(buffer, "6.8.0.0", 8), 0);
-    EXPECT_EQ(buffer[8], 0x5A);
-}
-
 TEST_F(DITest, InitializeReplacesAndUninitializeDropsTheDirectInputObject)
 {
     IDirectInput8A* first = root->GetDirectInput();

@@ -1,42 +1,9 @@
-// The library's exports, reference counting and the root factory.
+// The standard root: reference counting, the factory, and sub-objects that outlive it.
 #include "StdFixture.h"
 
 #include <cstring>
 
 using namespace VEL;
-
-TEST(StdModule, CreateObjectAcceptsOnlyTheFrameworkId)
-{
-    veltest::EngineLibrary lib("VELStd6");
-    ASSERT_TRUE(lib.Loaded()) << lib.Error();
-    auto create = lib.Export<PFN_CreateObject>("CreateObject");
-    ASSERT_NE(create, nullptr);
-
-    GUID wrong = ID_VELFramework;
-    wrong.Data4[7] ^= 1;
-    EXPECT_EQ(create(&wrong), nullptr);
-    EXPECT_EQ(create(nullptr), nullptr);
-
-    IVELInterface* a = create(&ID_VELFramework);
-    IVELInterface* b = create(&ID_VELFramework);
-    ASSERT_NE(a, nullptr);
-    EXPECT_NE(a, b) << "every call makes a new root";
-    EXPECT_EQ(a->Release(), 0);
-    EXPECT_EQ(b->Release(), 0);
-}
-
-TEST(StdModule, GetDLLVersionWritesExactlyEightBytes)
-{
-    veltest::EngineLibrary lib("VELStd6");
-    auto version = lib.Export<PFN_GetDLLVersion>("GetDLLVersion");
-    ASSERT_NE(version, nullptr);
-    char buffer[16];
-    std::memset(buffer, 0x5A, sizeof buffer);
-    version(buffer);
-    EXPECT_EQ(std::memcmp(buffer, "6.8.0.0", 8), 0);
-    for (size_t i = 8; i < sizeof buffer; ++i)
-        EXPECT_EQ(buffer[i], 0x5A) << "byte " << i;
-}
 
 TEST_F(StdTest, ReferenceCounting)
 {

@@ -64,30 +64,6 @@ protected:
     IVELWin* root = nullptr;
 };
 
-TEST(WinModule, ExportsFollowTheModuleContract)
-{
-    veltest::EngineLibrary lib("VELWin6");
-    ASSERT_TRUE(lib.Loaded()) << lib.Error();
-    auto create = lib.Export<PFN_CreateObject>("CreateObject");
-    auto version = lib.Export<PFN_GetDLLVersion>("GetDLLVersion");
-    ASSERT_NE(create, nullptr);
-    ASSERT_NE(version, nullptr);
-    GUID wrong = ID_VELFramework;
-    wrong.Data4[7] ^= 1;
-    EXPECT_EQ(create(&wrong), nullptr);
-    IVELInterface* root = create(&ID_VELFramework);
-    ASSERT_NE(root, nullptr);
-    EXPECT_EQ(root->AddRef(), 2);
-    EXPECT_EQ(root->GetRefCount(), 2);
-    EXPECT_EQ(root->Release(), 1);
-    EXPECT_EQ(root->Release(), 0);
-    char buffer[12];
-    std::memset(buffer, 0x5A, sizeof buffer);
-    version(buffer);
-    EXPECT_EQ(std::memcmp(buffer, "6.8.0.0", 8), 0);
-    EXPECT_EQ(buffer[8], 0x5A);
-}
-
 TEST_F(WinTest, FontsResolveTheInstalledFamilyWithTheWeightTable)
 {
     struct Case {
