@@ -371,6 +371,57 @@ bool make_fixed(const Plane& p, double x0, double y0, FixedPlane& out)
     return true;
 }
 
+// An upright sprite: every edge horizontal or vertical, so every row has the same span and the
+// vector loop can take all rows in one call. Finds exactly the rows and span the row walk below
+// would (the same floor divisions, with the vertical edges' zero steps), and the same row-start
+// values (the fixed planes stepped by whole rows). False, having drawn nothing, when the
+// triangle is not such a rectangle or some row's values would not fit the vector loop; the row
+// walk then draws it.
+bool fill_rectangle(const TriSetup& t, const PixelState& s, const DrawKernels& kernels, const FastTriangle& fast,
+                    const FixedPlane& fz, const FixedPlane& fu, const FixedPlane& fv, int64_t dz, int64_t du,
+                    int64_t dv, int32_t yFirst, int32_t yLast)
+{
+    int64_t lo = s.clip.x0, hi = s.clip.x1 - 1;
+    int64_t y0 = yFirst, y1 = yLast;
+    for (int e = 0; e < t.edgeCount; ++e) {
+        const Edge& ed = t.edge[e];
+        if (ed.a != 0 && ed.b != 0)
+            return false;
+        if (ed.a > 0) {
+            lo = std::max(lo, -floor_div(ed.c - ed.bias, ed.a * 256));
+        } else if (ed.a < 0) {
+            hi = std::min(hi, floor_div(ed.c - ed.bias, -ed.a * 256));
+        } else if (ed.b > 0) { // inside where b * 256 * y + c - bias >= 0
+            y0 = std::max(y0, -floor_div(ed.c - ed.bias, ed.b * 256));
+        } else if (ed.b < 0) {
+            y1 = std::min(y1, floor_div(ed.c - ed.bias, -ed.b * 256));
+        } else if (ed.c - ed.bias < 0) {
+            return true; // no pixel
+        }
+    }
+    if (lo > hi || y0 > y1)
+        return true;
+    const int64_t last = hi - lo;
+    const int64_t zMax = int64_t{65535} << 16;
+    // Row starts and ends are monotonic in y: the first and last rows bound every row.
+    for (int64_t yy : {y0, y1}) {
+        const int64_t z0 = fz.at16(lo, yy), u0 = fu.at16(lo, yy), v0 = fv.at16(lo, yy);
+        const int64_t z1 = z0 + dz * last;
+        if (kernels.fast.depth && !(z0 >= 0 && z0 <= zMax && z1 >= 0 && z1 <= zMax))
+            return false;
+        if (!fits32(u0) || !fits32(v0) || !fits32(u0 + du * last) || !fits32(v0 + dv * last))
+            return false;
+    }
+    const int64_t acc[3] = {fz.c + lo * fz.dx + y0 * fz.dy + 128, fu.c + lo * fu.dx + y0 * fu.dy + 128,
+                            fv.c + lo * fv.dx + y0 * fv.dy + 128};
+    const int64_t step[3] = {fz.dy, fu.dy, fv.dy};
+    uint8_t* colour = s.colour + static_cast<size_t>(y0) * s.colourPitch;
+    uint16_t* depth = s.depth ? s.depth + static_cast<size_t>(y0) * s.depthPitch : nullptr;
+    run_fast_rows(fast, colour, s.colourPitch, depth, s.depthPitch, static_cast<int32_t>(y1 - y0 + 1),
+                  static_cast<int32_t>(lo), static_cast<int32_t>(last + 1), acc, step);
+    return true;
+}
+
 } // namespace
 
 void fill_triangle(const TriSetup& t, const PixelState& s, const DrawKernels& kernels, int32_t rowBegin, int32_t rowEnd)
@@ -392,6 +443,8 @@ void fill_triangle(const TriSetup& t, const PixelState& s, const DrawKernels& ke
     if (fastOk && y <= yEnd)
         prepare_fast(kernels.fast, t.flatColour, static_cast<int32_t>(dz), static_cast<int32_t>(du),
                      static_cast<int32_t>(dv), &fast);
+    if (fastOk && fixedPlanes && y <= yEnd && fill_rectangle(t, s, kernels, fast, fz, fu, fv, dz, du, dv, y, yEnd))
+        return;
 
     for (; y <= yEnd; ++y) {
         int64_t Y = static_cast<int64_t>(y) * 256;

@@ -161,32 +161,32 @@ struct SpanConstants {
 
 enum BlendKind { kNoBlend, kAlphaOver, kAlphaAdd, kAnyBlend };
 
+// What a loop may take as known at compile time instead of reading it from the state (bits of
+// the Fixed template argument); without the bit the state is read as usual.
+enum FixedBits {
+    kFixLessEqualWrite = 1, // depth LESSEQUAL with writes
+    kFixForceAlpha = 2,     // X8R8G8B8 target
+    kFixRowCopy = 4,        // upright, unscaled: a group's texels lie side by side in one row
+};
+constexpr int kSprite = kFixLessEqualWrite | kFixForceAlpha | kFixRowCopy;
+
 // One step of eight pixels at dst and zbuf (either the target's memory or a staging copy of a
 // span's last few pixels); `cover` masks the lanes that belong to the span. Templated on what
-// varies per draw so the common sprite case has no branches inside.
-template <bool Depth, bool AlphaTest, int Blend, bool PassTexel>
+// varies per draw so the common sprite case has no branches inside. The texel and the alpha
+// test come before the depth test: the tests only narrow the mask, so their order changes no
+// pixel, and a sprite's transparent corners then cost no depth work.
+template <bool Depth, bool AlphaTest, int Blend, bool PassTexel, int Fixed>
 __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const SpanConstants& c, uint32_t* dst,
                                                   uint16_t* zbuf, __m256i cover, uint32_t z, int32_t u0, int32_t v0)
 {
     const __m256i zero = _mm256_setzero_si256();
+    constexpr bool lessEqualWrite = (Fixed & kFixLessEqualWrite) != 0;
+    const bool forceAlpha = (Fixed & kFixForceAlpha) != 0 || f.forceAlpha;
+    const bool rowCopy = (Fixed & kFixRowCopy) != 0 || c.rowCopy;
     __m256i mask = cover;
-    __m256i zq = zero, zOld = zero;
-    if constexpr (Depth) {
-        __m256i zv = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(z)), c.dzLane);
-        zq = _mm256_srli_epi32(_mm256_add_epi32(zv, _mm256_set1_epi32(0x8000)), 16);
-        zOld = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(zbuf)));
-        if (f.depthFunc != D3DCMP_ALWAYS) {
-            __m256i le = _mm256_cmpeq_epi32(_mm256_max_epu32(zq, zOld), zOld);
-            if (f.depthFunc == D3DCMP_LESS)
-                le = _mm256_andnot_si256(_mm256_cmpeq_epi32(zq, zOld), le);
-            mask = _mm256_and_si256(mask, le);
-            if (_mm256_testz_si256(mask, mask))
-                return;
-        }
-    }
     __m256i t;
     uint32_t ix0 = static_cast<uint32_t>(u0 >> 16) & f.wMask;
-    if (c.rowCopy && ix0 + 7 <= f.wMask) {
+    if (rowCopy && ix0 + 7 <= f.wMask) {
         uint32_t iy0 = static_cast<uint32_t>(v0 >> 16) & f.hMask;
         t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f.texels + static_cast<size_t>(iy0) * f.pitch + ix0));
     } else {
@@ -210,6 +210,20 @@ __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const 
         if (_mm256_testz_si256(mask, mask))
             return;
     }
+    __m256i zq = zero, zOld = zero;
+    if constexpr (Depth) {
+        __m256i zv = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(z)), c.dzLane);
+        zq = _mm256_srli_epi32(_mm256_add_epi32(zv, _mm256_set1_epi32(0x8000)), 16);
+        zOld = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(zbuf)));
+        if (lessEqualWrite || f.depthFunc != D3DCMP_ALWAYS) {
+            __m256i le = _mm256_cmpeq_epi32(_mm256_max_epu32(zq, zOld), zOld);
+            if (!lessEqualWrite && f.depthFunc == D3DCMP_LESS)
+                le = _mm256_andnot_si256(_mm256_cmpeq_epi32(zq, zOld), le);
+            mask = _mm256_and_si256(mask, le);
+            if (_mm256_testz_si256(mask, mask))
+                return;
+        }
+    }
     __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
     __m256i out = src;
     if constexpr (Blend != kNoBlend) {
@@ -217,7 +231,7 @@ __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const 
             sLo = _mm256_unpacklo_epi8(src, zero);
             sHi = _mm256_unpackhi_epi8(src, zero);
         }
-        __m256i d = f.forceAlpha ? _mm256_or_si256(old, c.alphaBits) : old;
+        __m256i d = forceAlpha ? _mm256_or_si256(old, c.alphaBits) : old;
         // Eight opaque source pixels: s * 255 + d * 0 is s, s * 255 + d * 255 saturates to
         // s + d, both exactly what the full formula rounds to.
         if ((Blend == kAlphaOver || Blend == kAlphaAdd) && _mm256_testc_si256(src, c.alphaBits)) {
@@ -247,11 +261,11 @@ __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const 
         out = _mm256_packus_epi16(rLo, rHi);
         }
     }
-    if (f.forceAlpha)
+    if (forceAlpha)
         out = _mm256_or_si256(out, c.alphaBits);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_blendv_epi8(old, out, mask));
     if constexpr (Depth) {
-        if (f.depthWrite) {
+        if (lessEqualWrite || f.depthWrite) {
             __m256i nz = _mm256_blendv_epi8(zOld, zq, mask);
             __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(nz, nz), 0x08);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(zbuf), _mm256_castsi256_si128(packed));
@@ -259,8 +273,8 @@ __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const 
     }
 }
 
-template <bool Depth, bool AlphaTest, int Blend, bool PassTexel>
-void span_loop(const FastSpanState& f, const SpanConstants& c, uint32_t* row, uint16_t* zrow, int32_t x, int32_t count,
+template <bool Depth, bool AlphaTest, int Blend, bool PassTexel, int Fixed>
+__attribute__((always_inline)) inline void span_loop(const FastSpanState& f, const SpanConstants& c, uint32_t* row, uint16_t* zrow, int32_t x, int32_t count,
                uint32_t z, int32_t dz, int32_t u, int32_t du, int32_t v, int32_t dv)
 {
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
@@ -271,7 +285,7 @@ void span_loop(const FastSpanState& f, const SpanConstants& c, uint32_t* row, ui
     };
     int32_t i = 0;
     for (; i + 8 <= count; i += 8)
-        shade8<Depth, AlphaTest, Blend, PassTexel>(f, c, row + x + i, Depth ? zrow + x + i : nullptr, all,
+        shade8<Depth, AlphaTest, Blend, PassTexel, Fixed>(f, c, row + x + i, Depth ? zrow + x + i : nullptr, all,
                                                    static_cast<uint32_t>(at(z, dz, i)),
                                                    at(static_cast<uint32_t>(u), du, i),
                                                    at(static_cast<uint32_t>(v), dv, i));
@@ -281,7 +295,7 @@ void span_loop(const FastSpanState& f, const SpanConstants& c, uint32_t* row, ui
         // stored back with the values just written, so each pixel is shaded once.
         const int32_t start = count - 8;
         __m256i cover = _mm256_cmpgt_epi32(lane, _mm256_set1_epi32(7 - rest));
-        shade8<Depth, AlphaTest, Blend, PassTexel>(f, c, row + x + start, Depth ? zrow + x + start : nullptr, cover,
+        shade8<Depth, AlphaTest, Blend, PassTexel, Fixed>(f, c, row + x + start, Depth ? zrow + x + start : nullptr, cover,
                                                    static_cast<uint32_t>(at(z, dz, start)),
                                                    at(static_cast<uint32_t>(u), du, start),
                                                    at(static_cast<uint32_t>(v), dv, start));
@@ -296,7 +310,7 @@ void span_loop(const FastSpanState& f, const SpanConstants& c, uint32_t* row, ui
         if constexpr (Depth)
             for (int32_t k = 0; k < rest; ++k)
                 depth[k] = zrow[x + i + k];
-        shade8<Depth, AlphaTest, Blend, PassTexel>(f, c, colour, depth, cover, static_cast<uint32_t>(at(z, dz, i)),
+        shade8<Depth, AlphaTest, Blend, PassTexel, Fixed>(f, c, colour, depth, cover, static_cast<uint32_t>(at(z, dz, i)),
                                                    at(static_cast<uint32_t>(u), du, i),
                                                    at(static_cast<uint32_t>(v), dv, i));
         _mm256_maskstore_epi32(reinterpret_cast<int*>(row + x + i), cover,
@@ -307,27 +321,53 @@ void span_loop(const FastSpanState& f, const SpanConstants& c, uint32_t* row, ui
     }
 }
 
-using SpanLoop = void (*)(const FastSpanState&, const SpanConstants&, uint32_t*, uint16_t*, int32_t, int32_t, uint32_t,
-                          int32_t, int32_t, int32_t, int32_t, int32_t);
+// One call shades the rows of an axis-aligned rectangle (or one row of any triangle: rows = 1):
+// row r starts at the 16.16 values (acc + r * step) >> 8 of the 24-bit-fraction accumulators.
+using RowsLoop = void (*)(const FastSpanState&, const SpanConstants&, uint8_t*, size_t, uint16_t*, size_t, int32_t,
+                          int32_t, int32_t, const int64_t*, const int64_t*, int32_t, int32_t, int32_t);
+
+template <bool Depth, bool AlphaTest, int Blend, bool PassTexel, int Fixed>
+void rows_loop(const FastSpanState& f, const SpanConstants& c, uint8_t* colour, size_t colourPitch, uint16_t* depth,
+               size_t depthPitch, int32_t rows, int32_t x, int32_t count, const int64_t* acc, const int64_t* step,
+               int32_t dz, int32_t du, int32_t dv)
+{
+    int64_t za = acc[0], ua = acc[1], va = acc[2];
+    for (int32_t r = 0; r < rows; ++r) {
+        span_loop<Depth, AlphaTest, Blend, PassTexel, Fixed>(
+            f, c, reinterpret_cast<uint32_t*>(colour), depth, x, count, static_cast<uint32_t>(za >> 8), dz,
+            static_cast<int32_t>(ua >> 8), du, static_cast<int32_t>(va >> 8), dv);
+        colour += colourPitch;
+        if constexpr (Depth)
+            depth += depthPitch;
+        za += step[0];
+        ua += step[1];
+        va += step[2];
+    }
+}
 
 template <bool Depth, bool AlphaTest, int Blend>
-SpanLoop pick_pass(bool pass)
+RowsLoop pick_pass(bool pass, bool sprite)
 {
-    return pass ? &span_loop<Depth, AlphaTest, Blend, true> : &span_loop<Depth, AlphaTest, Blend, false>;
+    if constexpr (Depth && (Blend == kAlphaOver || Blend == kAlphaAdd)) {
+        if (sprite)
+            return pass ? &rows_loop<Depth, AlphaTest, Blend, true, kSprite>
+                        : &rows_loop<Depth, AlphaTest, Blend, false, kSprite>;
+    }
+    return pass ? &rows_loop<Depth, AlphaTest, Blend, true, 0> : &rows_loop<Depth, AlphaTest, Blend, false, 0>;
 }
 
 template <bool Depth, bool AlphaTest>
-SpanLoop pick_blend(int blend, bool pass)
+RowsLoop pick_blend(int blend, bool pass, bool sprite)
 {
     switch (blend) {
     case kNoBlend:
-        return pick_pass<Depth, AlphaTest, kNoBlend>(pass);
+        return pick_pass<Depth, AlphaTest, kNoBlend>(pass, sprite);
     case kAlphaOver:
-        return pick_pass<Depth, AlphaTest, kAlphaOver>(pass);
+        return pick_pass<Depth, AlphaTest, kAlphaOver>(pass, sprite);
     case kAlphaAdd:
-        return pick_pass<Depth, AlphaTest, kAlphaAdd>(pass);
+        return pick_pass<Depth, AlphaTest, kAlphaAdd>(pass, sprite);
     default:
-        return pick_pass<Depth, AlphaTest, kAnyBlend>(pass);
+        return pick_pass<Depth, AlphaTest, kAnyBlend>(pass, sprite);
     }
 }
 
@@ -349,7 +389,7 @@ bool passes_texel(const FastSpanState& f, uint32_t diffuse)
 struct Prepared {
     SpanConstants c;
     const FastSpanState* f;
-    SpanLoop loop;
+    RowsLoop loop;
     int32_t dz, du, dv;
 };
 static_assert(sizeof(Prepared) <= sizeof(FastTriangle::storage), "FastTriangle storage too small");
@@ -382,10 +422,12 @@ void prepare_fast(const FastSpanState& f, uint32_t diffuse, int32_t dz, int32_t 
             blend = kAlphaAdd;
     }
     bool pass = passes_texel(f, diffuse);
+    bool sprite = f.depth && f.depthFunc == D3DCMP_LESSEQUAL && f.depthWrite && f.forceAlpha && c.rowCopy;
     if (f.depth)
-        p->loop = f.alphaTest ? pick_blend<true, true>(blend, pass) : pick_blend<true, false>(blend, pass);
+        p->loop = f.alphaTest ? pick_blend<true, true>(blend, pass, sprite) : pick_blend<true, false>(blend, pass, sprite);
     else
-        p->loop = f.alphaTest ? pick_blend<false, true>(blend, pass) : pick_blend<false, false>(blend, pass);
+        p->loop = f.alphaTest ? pick_blend<false, true>(blend, pass, sprite)
+                              : pick_blend<false, false>(blend, pass, sprite);
     p->f = &f;
     p->dz = dz;
     p->du = du;
@@ -396,7 +438,17 @@ void run_fast(const FastTriangle& t, uint32_t* row, uint16_t* zrow, int32_t x, i
               int32_t v)
 {
     const auto* p = reinterpret_cast<const Prepared*>(t.storage);
-    p->loop(*p->f, p->c, row, zrow, x, count, z, p->dz, u, p->du, v, p->dv);
+    // One row: accumulators holding the values shifted up by 8, steps unused.
+    const int64_t acc[3] = {int64_t{z} << 8, int64_t{u} * 256, int64_t{v} * 256};
+    const int64_t step[3] = {0, 0, 0};
+    p->loop(*p->f, p->c, reinterpret_cast<uint8_t*>(row), 0, zrow, 0, 1, x, count, acc, step, p->dz, p->du, p->dv);
+}
+
+void run_fast_rows(const FastTriangle& t, uint8_t* colour, size_t colourPitch, uint16_t* depth, size_t depthPitch,
+                   int32_t rows, int32_t x, int32_t count, const int64_t acc[3], const int64_t step[3])
+{
+    const auto* p = reinterpret_cast<const Prepared*>(t.storage);
+    p->loop(*p->f, p->c, colour, colourPitch, depth, depthPitch, rows, x, count, acc, step, p->dz, p->du, p->dv);
 }
 
 } // namespace plat::d3d9

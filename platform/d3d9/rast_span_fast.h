@@ -10,6 +10,7 @@
 
 #include "rast_state.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace plat::d3d9 {
@@ -45,5 +46,12 @@ void prepare_fast(const FastSpanState& f, uint32_t diffuse, int32_t dz, int32_t 
 // z in [0, 65535 << 16], u and v within int32.
 void run_fast(const FastTriangle& t, uint32_t* row, uint16_t* zrow, int32_t x, int32_t count, uint32_t z, int32_t u,
               int32_t v);
+
+// Shades pixels [x, x + count) of `rows` rows, the first at `colour` and `depth` (row pitches in
+// bytes and in depth elements): an axis-aligned rectangle, whose every row has the same span. Row
+// r starts at the 16.16 values (acc[i] + r * step[i]) >> 8 for z, u, v, with the same bounds as
+// run_fast on every row.
+void run_fast_rows(const FastTriangle& t, uint8_t* colour, size_t colourPitch, uint16_t* depth, size_t depthPitch,
+                   int32_t rows, int32_t x, int32_t count, const int64_t acc[3], const int64_t step[3]);
 
 } // namespace plat::d3d9

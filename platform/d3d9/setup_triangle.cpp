@@ -176,7 +176,7 @@ bool setup_quad(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex
     size_t before = out.size();
     setup_snapped(p3, false, false, a.diffuse, state, out);
     if (out.size() == before)
-        return true; // no rows on the target
+        return false; // (a, b, c) has no rows on the target, but (a, c, d) may: set up one by one
     TriSetup& t = out.back();
     // d's values must lie on the triangle's planes, or the two triangles interpolate differently.
     double px = X[3] / kSubpixel, py = Y[3] / kSubpixel;

@@ -327,14 +327,17 @@ TEST_F(RasterTest, ThreadCountDoesNotChangeThePicture)
     device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
     device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
     Rng rng(11);
-    std::vector<Vertex> v;
+    std::vector<Vertex> v, corners;
+    std::vector<uint16_t> indices;
     for (int i = 0; i < 400; ++i) {
         float cx = rng.unit() * 300 - 20, cy = rng.unit() * 240 - 20, r = 4 + rng.unit() * 40, ang = rng.unit() * 6.3f;
         float z = rng.unit();
         Vertex q[4];
-        // Every other sprite has one colour (merged into a quad, vector loop), the rest
-        // per-corner colours; every third has a perspective rhw.
+        // Every other sprite has one colour (merged into a quad when indexed, vector loop), the
+        // rest per-corner colours; every third has a perspective rhw.
         uint32_t flat = rng.next() | (i % 4 == 1 ? 0xFF000000u : 0u);
+        if (i % 10 == 5)
+            flat = 0xFFFFFFFFu; // white: the texel passes through stage 0 unchanged
         for (int k = 0; k < 4; ++k) {
             float a = ang + k * 1.5707963f;
             q[k] = Vertex{cx + r * std::cos(a), cy + r * std::sin(a), z, (i % 3 == 0) ? 0.5f + 0.5f * (k & 1) : 1.0f,
@@ -346,27 +349,111 @@ TEST_F(RasterTest, ThreadCountDoesNotChangeThePicture)
                 q[k].y = std::floor(cy) + (k >= 2 ? 32 : 0) - 0.5f;
             }
         v.insert(v.end(), {q[0], q[1], q[2], q[0], q[2], q[3]});
+        const uint16_t base = static_cast<uint16_t>(corners.size());
+        corners.insert(corners.end(), q, q + 4);
+        indices.insert(indices.end(), {base, uint16_t(base + 1), uint16_t(base + 2), base, uint16_t(base + 2),
+                                       uint16_t(base + 3)});
     }
-    std::vector<uint32_t> pictures[2];
-    for (uint32_t threads : {1u, 2u}) {
-        platctl_d3d9_set_raster_threads(threads);
+    // As the sprite renderer submits them: four corners a sprite, indexed, one call (the two
+    // triangles of a sprite share an edge and may be drawn as one quadrilateral).
+    auto drawIndexed = [&] {
+        return device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(corners.size()),
+                                              static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
+                                              corners.data(), sizeof(Vertex));
+    };
+    // Normal and additive alpha blending.
+    for (DWORD destBlend : {D3DBLEND_INVSRCALPHA, D3DBLEND_ONE}) {
+        SCOPED_TRACE(destBlend);
+        device->SetRenderState(D3DRS_DESTBLEND, destBlend);
+        // Triangles one by one: in one call and one call each (no vector loop sees a long span).
+        std::vector<uint32_t> pictures[2];
+        for (uint32_t threads : {1u, 2u}) {
+            platctl_d3d9_set_raster_threads(threads);
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
+            ASSERT_EQ(Draw(v), D3D_OK);
+            pictures[threads - 1] = ReadTarget();
+        }
+        EXPECT_TRUE(pictures[0] == pictures[1]);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
+        for (size_t i = 0; i < v.size(); i += 3)
+            ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, &v[i], sizeof(Vertex)), D3D_OK);
+        EXPECT_TRUE(ReadTarget() == pictures[0]);
+        platctl_d3d9_use_vector_loops(0);
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
         ASSERT_EQ(Draw(v), D3D_OK);
-        pictures[threads - 1] = ReadTarget();
-    }
-    EXPECT_TRUE(pictures[0] == pictures[1]);
+        EXPECT_TRUE(ReadTarget() == pictures[0]);
+        platctl_d3d9_use_vector_loops(1);
 
-    // The same triangles one draw call each (so none is merged with its neighbour into a quad,
-    // and no vector loop sees a long span) give the same picture again.
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
-    for (size_t i = 0; i < v.size(); i += 3)
-        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, &v[i], sizeof(Vertex)), D3D_OK);
-    EXPECT_TRUE(ReadTarget() == pictures[0]);
-    platctl_d3d9_use_vector_loops(0);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
-    ASSERT_EQ(Draw(v), D3D_OK);
-    EXPECT_TRUE(ReadTarget() == pictures[0]);
-    platctl_d3d9_use_vector_loops(1);
+        // Indexed, as sprites are drawn (quads, whole upright rectangles in one vector call).
+        std::vector<uint32_t> merged[2];
+        for (uint32_t threads : {1u, 2u}) {
+            platctl_d3d9_set_raster_threads(threads);
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
+            ASSERT_EQ(drawIndexed(), D3D_OK);
+            merged[threads - 1] = ReadTarget();
+        }
+        EXPECT_TRUE(merged[0] == merged[1]);
+        platctl_d3d9_use_vector_loops(0);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
+        ASSERT_EQ(drawIndexed(), D3D_OK);
+        EXPECT_TRUE(ReadTarget() == merged[0]);
+        platctl_d3d9_use_vector_loops(1);
+    }
+    device->SetTexture(0, nullptr);
+    tex->Release();
+}
+
+// A sprite's two triangles drawn indexed (as one quadrilateral where that draws the same) cover
+// exactly the pixels they cover drawn one by one, at any angle and across every edge of the
+// target, also where one of the two triangles lies wholly outside it. A uniform texture and one
+// depth per sprite make every covered pixel's value independent of how it was interpolated, so
+// the pictures must be identical; additive blending shows double or missed coverage.
+TEST_F(RasterTest, MergedQuadsCoverWhatTheirTrianglesCover)
+{
+    MakeDevice(160, 120);
+    Use2DStates();
+    IDirect3DTexture9* tex = MakeTexture(16, 16, std::vector<uint32_t>(16 * 16, 0x80FFFFFFu));
+    device->SetTexture(0, tex);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    Rng rng(5);
+    std::vector<Vertex> corners, triangles;
+    std::vector<uint16_t> indices;
+    for (int i = 0; i < 300; ++i) {
+        // Centres within a sprite's reach of the edges, so many sprites cross one.
+        float cx = rng.unit() * 200 - 20, cy = rng.unit() * 160 - 20, r = 3 + rng.unit() * 25;
+        float ang = rng.unit() * 6.2831853f, z = rng.unit();
+        uint32_t colour = 0xFF000000u | (rng.next() & 0x3F3F3Fu);
+        Vertex q[4];
+        for (int k = 0; k < 4; ++k) {
+            float a = ang + k * 1.5707963f;
+            q[k] = Vertex{cx + r * std::cos(a), cy + r * std::sin(a), z, 1.0f, colour, static_cast<float>(k == 1 || k == 2),
+                          static_cast<float>(k >= 2)};
+        }
+        const uint16_t base = static_cast<uint16_t>(corners.size());
+        corners.insert(corners.end(), q, q + 4);
+        indices.insert(indices.end(), {base, uint16_t(base + 1), uint16_t(base + 2), base, uint16_t(base + 2),
+                                       uint16_t(base + 3)});
+        triangles.insert(triangles.end(), {q[0], q[1], q[2], q[0], q[2], q[3]});
+    }
+    for (uint32_t threads : {1u, 2u}) {
+        platctl_d3d9_set_raster_threads(threads);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+        ASSERT_EQ(Draw(triangles), D3D_OK);
+        std::vector<uint32_t> separate = ReadTarget();
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+        ASSERT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(corners.size()),
+                                                 static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
+                                                 corners.data(), sizeof(Vertex)),
+                  D3D_OK);
+        std::vector<uint32_t> merged = ReadTarget();
+        size_t differing = 0;
+        for (size_t k = 0; k < merged.size(); ++k)
+            differing += merged[k] != separate[k];
+        EXPECT_EQ(differing, 0u) << "threads " << threads;
+    }
     device->SetTexture(0, nullptr);
     tex->Release();
 }
