@@ -1,21 +1,13 @@
 // bmp_seeds <dir>: writes the BMP fuzz seed corpus: every depth with both header sizes, top-down
 // files, short palettes, and a few hostile headers.
 #include "BmpWriter.h"
+#include "SeedCorpus.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
-
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
 
 fixtures::BmpSpec Spec(uint16_t bits, int32_t width, int32_t height)
 {
@@ -34,12 +26,7 @@ fixtures::BmpSpec Spec(uint16_t bits, int32_t width, int32_t height)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <corpus directory>\n", argv[0]);
-        return 2;
-    }
-    const std::string dir = argv[1];
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> seeds;
+    fixtures::Seeds seeds;
     for (uint16_t bits : {uint16_t{1}, uint16_t{2}, uint16_t{4}, uint16_t{8}, uint16_t{16}, uint16_t{24}, uint16_t{32}})
         for (uint32_t header : {40u, 124u}) {
             auto spec = Spec(bits, 13, 5);
@@ -74,10 +61,5 @@ int main(int argc, char** argv)
     fixtures::PutLE(negativeWidth, 18, 0xFFFFFFFCu, 4);
     seeds.emplace_back("negative_width", negativeWidth);
 
-    for (const auto& [name, bytes] : seeds)
-        if (!WriteFile(dir + "/" + name + ".bmp", bytes)) {
-            std::fprintf(stderr, "cannot write %s/%s.bmp\n", dir.c_str(), name.c_str());
-            return 1;
-        }
-    return 0;
+    return fixtures::WriteSeedCorpus(argc, argv, ".bmp", seeds);
 }

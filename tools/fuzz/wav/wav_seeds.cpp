@@ -1,21 +1,13 @@
 // wav_seeds <dir>: writes the WAVE fuzz seed corpus: every sample layout, extra chunks and
 // extension bytes, inconsistent header fields, a data chunk longer than the file, cut files.
 #include "WavWriter.h"
+#include "SeedCorpus.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
-
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
 
 fixtures::WavLayout Layout(uint16_t channels, uint16_t bits, uint32_t rate, uint32_t frames)
 {
@@ -33,12 +25,7 @@ fixtures::WavLayout Layout(uint16_t channels, uint16_t bits, uint32_t rate, uint
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <corpus directory>\n", argv[0]);
-        return 2;
-    }
-    const std::string dir = argv[1];
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> seeds;
+    fixtures::Seeds seeds;
     for (uint16_t channels : {uint16_t{1}, uint16_t{2}})
         for (uint16_t bits : {uint16_t{8}, uint16_t{16}})
             for (uint32_t rate : {8000u, 44100u})
@@ -67,10 +54,5 @@ int main(int argc, char** argv)
     seeds.emplace_back("cut_in_fmt", std::vector<uint8_t>(full.begin(), full.begin() + 30));
     seeds.emplace_back("cut_in_data", std::vector<uint8_t>(full.begin(), full.end() - 37));
 
-    int failures = 0;
-    for (const auto& [name, bytes] : seeds)
-        if (!WriteFile(dir + "/" + name + ".wav", bytes))
-            ++failures;
-    std::printf("%zu seeds written to %s\n", seeds.size(), dir.c_str());
-    return failures == 0 ? 0 : 1;
+    return fixtures::WriteSeedCorpus(argc, argv, ".wav", seeds);
 }
