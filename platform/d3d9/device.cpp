@@ -665,9 +665,11 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
         // Rows are independent: large clears are shared by the raster threads.
         uint64_t area = static_cast<uint64_t>(x1 - x0) * static_cast<uint64_t>(y1 - y0);
         uint32_t threads = rasterizer_.threads_for(area, 1u << 18);
-        rasterizer_.parallel(threads, [&](uint32_t index, uint32_t count) {
-            const int64_t share = (y1 - y0 + count - 1) / count; // contiguous rows per thread
-            const int64_t from = y0 + share * index, to = std::min<int64_t>(y1, from + share);
+        const int64_t firstBand = y0 >> Rasterizer::kBandShift, lastBand = (y1 - 1) >> Rasterizer::kBandShift;
+        rasterizer_.parallel_items(threads, static_cast<uint32_t>(lastBand - firstBand + 1), [&](uint32_t band) {
+            const int64_t bandRow = (firstBand + band) << Rasterizer::kBandShift;
+            const int64_t from = std::max(y0, bandRow);
+            const int64_t to = std::min(y1, bandRow + (int64_t{1} << Rasterizer::kBandShift));
             for (int64_t y = from; y < to; ++y) {
                 if (flags & D3DCLEAR_TARGET) {
                     uint8_t* row = target.row(static_cast<uint32_t>(y)) + x0 * bpp;

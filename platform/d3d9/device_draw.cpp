@@ -251,9 +251,8 @@ HRESULT Device::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* 
         uint32_t passEnd = static_cast<uint32_t>(std::min<uint64_t>(primitiveCount, uint64_t{base} + kBlock * kBlocksPerPass));
         uint32_t blocks = (passEnd - base + kBlock - 1) / kBlock;
         uint32_t threads = std::min(rasterizer_.threads_for(passEnd - base, 2 * kBlock), blocks);
-        rasterizer_.parallel(threads, [&](uint32_t index, uint32_t count) {
-            for (uint32_t b = index; b < blocks; b += count)
-                setup_block(base + b * kBlock, std::min(passEnd, base + (b + 1) * kBlock), blocks_[b]);
+        rasterizer_.parallel_items(threads, blocks, [&](uint32_t b) {
+            setup_block(base + b * kBlock, std::min(passEnd, base + (b + 1) * kBlock), blocks_[b]);
         });
         order_.clear();
         for (uint32_t b = 0; b < blocks; ++b)

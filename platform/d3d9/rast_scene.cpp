@@ -5,11 +5,15 @@
 #include "runtime.h"
 
 #include <algorithm>
+#include <chrono>
+
+#include <immintrin.h>
 
 namespace plat::d3d9 {
 namespace {
 
-constexpr int32_t kBandShift = 6; // 64-row bands: colour and depth of a 1024-wide band fit in L2
+// 64-row bands: colour and depth of a 1024-wide band fit in L2.
+constexpr int32_t kBandShift = Rasterizer::kBandShift;
 // Below this many rows in a draw, waking a worker costs more than it saves.
 constexpr uint64_t kThreadedRows = 512;
 
@@ -35,6 +39,7 @@ Rasterizer::~Rasterizer()
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
+        stop_.store(true, std::memory_order_release);
     }
     wake_.notify_all();
     for (std::thread& t : workers_)
@@ -53,42 +58,68 @@ void Rasterizer::ensure_workers(uint32_t count)
     }
 }
 
-void Rasterizer::run_bands(uint32_t index, uint32_t count)
+void Rasterizer::run_band(uint32_t b)
 {
-    const uint32_t bands = static_cast<uint32_t>(binStart_.size()) - 1;
-    for (uint32_t b = index; b < bands; b += count) {
-        int32_t row0 = (firstBand_ + static_cast<int32_t>(b)) << kBandShift;
-        int32_t row1 = row0 + (1 << kBandShift) - 1;
-        const uint32_t end = binStart_[b + 1];
-        for (uint32_t i = binStart_[b]; i < end; ++i) {
-            if (i + 2 < end) { // the set-up data of a later triangle is on its way while this one shades
-                const char* next = reinterpret_cast<const char*>((*triangles_)[binned_[i + 2]]);
-                for (size_t line = 0; line < sizeof(TriSetup); line += 64)
-                    __builtin_prefetch(next + line);
-            }
-            fill_triangle(*(*triangles_)[binned_[i]], *state_, kernels_, row0, row1);
+    int32_t row0 = (firstBand_ + static_cast<int32_t>(b)) << kBandShift;
+    int32_t row1 = row0 + (1 << kBandShift) - 1;
+    const uint32_t end = binStart_[b + 1];
+    for (uint32_t i = binStart_[b]; i < end; ++i) {
+        if (i + 2 < end) { // the set-up data of a later triangle is on its way while this one shades
+            const char* next = reinterpret_cast<const char*>((*triangles_)[binned_[i + 2]]);
+            for (size_t line = 0; line < sizeof(TriSetup); line += 64)
+                __builtin_prefetch(next + line);
         }
+        fill_triangle(*(*triangles_)[binned_[i]], *state_, kernels_, row0, row1);
+    }
+}
+
+// Jobs of one frame follow each other within microseconds (clear, set-up, shading, in passes),
+// so a thread that has finished one spins this long for the next before it sleeps: waking a
+// sleeping thread costs more than a short job on a virtual machine.
+constexpr auto kSpin = std::chrono::microseconds(150);
+
+template <typename Ready>
+bool spin_until(Ready ready)
+{
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    for (;;) {
+        for (int i = 0; i < 64; ++i) {
+            if (ready())
+                return true;
+            _mm_pause();
+        }
+        if (std::chrono::steady_clock::now() >= until)
+            return ready();
     }
 }
 
 void Rasterizer::worker_main(uint32_t index)
 {
     uint64_t seen = 0;
-    std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });
-        if (stopping_)
+        uint64_t posted = 0;
+        auto fresh = [&] {
+            posted = posted_.load(std::memory_order_acquire);
+            return (posted >> 8) != seen || stop_.load(std::memory_order_relaxed);
+        };
+        if (!spin_until(fresh)) {
+            std::unique_lock lock(mutex_);
+            ++sleepers_;
+            wake_.wait(lock, [&] { return stopping_ || fresh(); });
+            --sleepers_;
+        }
+        if (stop_.load(std::memory_order_acquire))
             return;
-        seen = generation_;
-        if (index >= jobThreads_)
+        seen = posted >> 8;
+        const uint32_t count = static_cast<uint32_t>(posted & 0xFF);
+        if (index >= count)
             continue;
-        const auto* job = job_;
-        const uint32_t count = jobThreads_;
-        lock.unlock();
-        (*job)(index, count);
-        lock.lock();
-        if (--pending_ == 0)
+        // A part in this job: the drawing thread waits for this thread before it changes job_.
+        (*job_)(index, count);
+        if (pending_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            std::lock_guard lock(mutex_);
             done_.notify_one();
+        }
     }
 }
 
@@ -109,17 +140,38 @@ void Rasterizer::parallel(uint32_t count, const std::function<void(uint32_t, uin
         job(0, 1);
         return;
     }
+    bool wake;
     {
         std::lock_guard lock(mutex_);
         job_ = &job;
-        jobThreads_ = count;
-        pending_ = count - 1;
-        ++generation_;
+        pending_.store(count - 1, std::memory_order_relaxed);
+        const uint64_t generation = (posted_.load(std::memory_order_relaxed) >> 8) + 1;
+        posted_.store(generation << 8 | count, std::memory_order_release);
+        wake = sleepers_ > 0;
     }
-    wake_.notify_all();
+    if (wake)
+        wake_.notify_all();
     job(0, count);
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [&] { return pending_ == 0; });
+    auto finished = [&] { return pending_.load(std::memory_order_acquire) == 0; };
+    if (!spin_until(finished)) {
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, finished);
+    }
+}
+
+void Rasterizer::parallel_items(uint32_t threads, uint32_t items, const std::function<void(uint32_t)>& item)
+{
+    threads = std::min(threads, items);
+    if (threads <= 1) {
+        for (uint32_t i = 0; i < items; ++i)
+            item(i);
+        return;
+    }
+    nextItem_.store(0, std::memory_order_relaxed); // published to the workers by parallel()
+    parallel(threads, [&](uint32_t, uint32_t) {
+        for (uint32_t i; (i = nextItem_.fetch_add(1, std::memory_order_relaxed)) < items;)
+            item(i);
+    });
 }
 
 void Rasterizer::draw(const PixelState& state, const std::vector<const TriSetup*>& triangles)
@@ -154,7 +206,7 @@ void Rasterizer::draw(const PixelState& state, const std::vector<const TriSetup*
     kernels_ = choose_kernels(state);
     firstBand_ = firstBand;
     uint32_t threads = std::min<uint32_t>(threads_for(rows, kThreadedRows), static_cast<uint32_t>(bands));
-    parallel(threads, [this](uint32_t index, uint32_t count) { run_bands(index, count); });
+    parallel_items(threads, static_cast<uint32_t>(bands), [this](uint32_t b) { run_band(b); });
 }
 
 } // namespace plat::d3d9

@@ -327,12 +327,27 @@ using RowsLoop = void (*)(const FastSpanState&, const SpanConstants&, uint8_t*, 
                           int32_t, int32_t, const int64_t*, const int64_t*, int32_t, int32_t, int32_t);
 
 template <bool Depth, bool AlphaTest, int Blend, bool PassTexel, int Fixed>
-void rows_loop(const FastSpanState& f, const SpanConstants& c, uint8_t* colour, size_t colourPitch, uint16_t* depth,
+void rows_loop(const FastSpanState& fs, const SpanConstants& cs, uint8_t* colour, size_t colourPitch, uint16_t* depth,
                size_t depthPitch, int32_t rows, int32_t x, int32_t count, const int64_t* acc, const int64_t* step,
                int32_t dz, int32_t du, int32_t dv)
 {
+    // Local copies: the compiler can keep them in registers, since no store to the target can
+    // change them (the caller's objects could, as far as it knows).
+    const FastSpanState f = fs;
+    const SpanConstants c = cs;
     int64_t za = acc[0], ua = acc[1], va = acc[2];
     for (int32_t r = 0; r < rows; ++r) {
+        if (r + 1 < rows) {
+            // The next row's colour and depth are on their way from L2 while this row shades.
+            const char* next = reinterpret_cast<const char*>(reinterpret_cast<uint32_t*>(colour + colourPitch) + x);
+            for (int32_t b = 0; b < count * 4 + 63; b += 64)
+                _mm_prefetch(next + b, _MM_HINT_T0);
+            if constexpr (Depth) {
+                const char* nz = reinterpret_cast<const char*>(depth + depthPitch + x);
+                for (int32_t b = 0; b < count * 2 + 63; b += 64)
+                    _mm_prefetch(nz + b, _MM_HINT_T0);
+            }
+        }
         span_loop<Depth, AlphaTest, Blend, PassTexel, Fixed>(
             f, c, reinterpret_cast<uint32_t*>(colour), depth, x, count, static_cast<uint32_t>(za >> 8), dz,
             static_cast<int32_t>(ua >> 8), du, static_cast<int32_t>(va >> 8), dv);
