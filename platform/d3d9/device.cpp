@@ -6,6 +6,8 @@
 
 #include <SDL.h>
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -628,6 +630,26 @@ HRESULT Device::EndScene()
     return D3D_OK;
 }
 
+namespace {
+
+// Clear's row fills: sixteen bytes a store (SSE2 is in every x86-64 processor), where the plain
+// loop stored one pixel at a time.
+template <typename T>
+void fill_row(T* p, int64_t n, T value)
+{
+    static_assert(sizeof(T) == 2 || sizeof(T) == 4);
+    const __m128i v = sizeof(T) == 4 ? _mm_set1_epi32(static_cast<int>(value))
+                                     : _mm_set1_epi16(static_cast<short>(value));
+    constexpr int64_t perStore = 16 / sizeof(T);
+    int64_t i = 0;
+    for (; i + perStore <= n; i += perStore)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
+    for (; i < n; ++i)
+        p[i] = value;
+}
+
+} // namespace
+
 HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD /*stencil*/)
 {
     std::lock_guard lock(mutex_);
@@ -676,16 +698,16 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
                     if (bpp == 4) {
                         uint32_t v;
                         std::memcpy(&v, pixel, 4);
-                        std::fill_n(reinterpret_cast<uint32_t*>(row), x1 - x0, v);
+                        fill_row(reinterpret_cast<uint32_t*>(row), x1 - x0, v);
                     } else {
                         uint16_t v;
                         std::memcpy(&v, pixel, 2);
-                        std::fill_n(reinterpret_cast<uint16_t*>(row), x1 - x0, v);
+                        fill_row(reinterpret_cast<uint16_t*>(row), x1 - x0, v);
                     }
                 }
                 if (flags & D3DCLEAR_ZBUFFER) {
                     auto* zrow = reinterpret_cast<uint16_t*>(depthStencil_->store().row(static_cast<uint32_t>(y)));
-                    std::fill(zrow + x0, zrow + x1, depth);
+                    fill_row(zrow + x0, x1 - x0, depth);
                 }
             }
         });

@@ -177,7 +177,8 @@ constexpr int kSprite = kFixLessEqualWrite | kFixForceAlpha | kFixRowCopy;
 // pixel, and a sprite's transparent corners then cost no depth work.
 template <bool Depth, bool AlphaTest, int Blend, bool PassTexel, int Fixed>
 __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const SpanConstants& c, uint32_t* dst,
-                                                  uint16_t* zbuf, __m256i cover, uint32_t z, int32_t u0, int32_t v0)
+                                                  uint16_t* zbuf, __m256i cover, uint32_t z, int32_t u0, int32_t v0,
+                                                  const uint32_t* texRow = nullptr)
 {
     const __m256i zero = _mm256_setzero_si256();
     constexpr bool lessEqualWrite = (Fixed & kFixLessEqualWrite) != 0;
@@ -186,7 +187,9 @@ __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const 
     __m256i mask = cover;
     __m256i t;
     uint32_t ix0 = static_cast<uint32_t>(u0 >> 16) & f.wMask;
-    if (rowCopy && ix0 + 7 <= f.wMask) {
+    if (texRow) { // the caller found the group's eight texels side by side
+        t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(texRow));
+    } else if (rowCopy && ix0 + 7 <= f.wMask) {
         uint32_t iy0 = static_cast<uint32_t>(v0 >> 16) & f.hMask;
         t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f.texels + static_cast<size_t>(iy0) * f.pitch + ix0));
     } else {
@@ -283,12 +286,20 @@ __attribute__((always_inline)) inline void span_loop(const FastSpanState& f, con
     auto at = [](uint32_t base, int32_t step, int32_t i) {
         return static_cast<int32_t>(base + static_cast<uint32_t>(i) * static_cast<uint32_t>(step));
     };
+    // Upright and unscaled, with no wrap inside the span: the span's texels are one run of a
+    // texture row, found once here instead of per group.
+    const uint32_t* texRow = nullptr;
+    if constexpr ((Fixed & kFixRowCopy) != 0) {
+        const uint32_t ix0 = static_cast<uint32_t>(u >> 16) & f.wMask;
+        if (ix0 + static_cast<uint32_t>(count) - 1 <= f.wMask)
+            texRow = f.texels + static_cast<size_t>(static_cast<uint32_t>(v >> 16) & f.hMask) * f.pitch + ix0;
+    }
     int32_t i = 0;
     for (; i + 8 <= count; i += 8)
         shade8<Depth, AlphaTest, Blend, PassTexel, Fixed>(f, c, row + x + i, Depth ? zrow + x + i : nullptr, all,
                                                    static_cast<uint32_t>(at(z, dz, i)),
                                                    at(static_cast<uint32_t>(u), du, i),
-                                                   at(static_cast<uint32_t>(v), dv, i));
+                                                   at(static_cast<uint32_t>(v), dv, i), texRow ? texRow + i : nullptr);
     int32_t rest = count - i;
     if (rest > 0 && count >= 8) {
         // The last group overlaps the one before it; its lanes already shaded are masked off and
@@ -298,7 +309,8 @@ __attribute__((always_inline)) inline void span_loop(const FastSpanState& f, con
         shade8<Depth, AlphaTest, Blend, PassTexel, Fixed>(f, c, row + x + start, Depth ? zrow + x + start : nullptr, cover,
                                                    static_cast<uint32_t>(at(z, dz, start)),
                                                    at(static_cast<uint32_t>(u), du, start),
-                                                   at(static_cast<uint32_t>(v), dv, start));
+                                                   at(static_cast<uint32_t>(v), dv, start),
+                                                   texRow ? texRow + start : nullptr);
     } else if (rest > 0) {
         // The last pixels: colour through masked loads and stores, depth through a staging copy,
         // so nothing past the span is read or written.
