@@ -159,7 +159,12 @@ private:
     D3DVIEWPORT9 viewport_{};
 
     Rasterizer rasterizer_;
-    std::vector<std::vector<TriSetup>> blocks_; // set-up output per primitive block, reused
+    // Set-up output per primitive block, reused; one cache line each, since the raster threads
+    // grow different blocks at once.
+    struct alignas(64) SetupBlock {
+        std::vector<TriSetup> triangles;
+    };
+    std::vector<SetupBlock> blocks_;
     std::vector<const TriSetup*> order_;        // the set-up triangles of a pass, in order
     std::vector<ScreenVertex> fetched_;   // reused per draw
 };

@@ -252,11 +252,11 @@ HRESULT Device::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* 
         uint32_t blocks = (passEnd - base + kBlock - 1) / kBlock;
         uint32_t threads = std::min(rasterizer_.threads_for(passEnd - base, 2 * kBlock), blocks);
         rasterizer_.parallel_items(threads, blocks, [&](uint32_t b) {
-            setup_block(base + b * kBlock, std::min(passEnd, base + (b + 1) * kBlock), blocks_[b]);
+            setup_block(base + b * kBlock, std::min(passEnd, base + (b + 1) * kBlock), blocks_[b].triangles);
         });
         order_.clear();
         for (uint32_t b = 0; b < blocks; ++b)
-            for (const TriSetup& t : blocks_[b])
+            for (const TriSetup& t : blocks_[b].triangles)
                 order_.push_back(&t);
         rasterizer_.draw(state, order_);
     }

@@ -78,7 +78,18 @@ void setup_snapped(const ClipVertex* v[3], bool perspective, bool gouraud, uint3
         return;
     int64_t sign = area > 0 ? 1 : -1;
 
-    TriSetup t;
+    int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
+    // Rows whose centre lies within [minY, maxY].
+    double yMin = -floor_div_pixels(-minY), yMax = floor_div_pixels(maxY);
+    yMin = std::max(yMin, static_cast<double>(state.clip.y0));
+    yMax = std::min(yMax, static_cast<double>(state.clip.y1 - 1));
+    if (yMin > yMax)
+        return;
+
+    // Built in place: the set-up is a few hundred bytes.
+    TriSetup& t = out.emplace_back();
+    t.yMin = static_cast<int32_t>(yMin);
+    t.yMax = static_cast<int32_t>(yMax);
     t.edgeCount = 3;
     for (int i = 0; i < 3; ++i) {
         int j = (i + 1) % 3;
@@ -89,16 +100,6 @@ void setup_snapped(const ClipVertex* v[3], bool perspective, bool gouraud, uint3
         bool topLeft = e.a > 0 || (e.a == 0 && e.b > 0);
         e.bias = topLeft ? 0 : 1;
     }
-
-    int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
-    // Rows whose centre lies within [minY, maxY].
-    double yMin = -floor_div_pixels(-minY), yMax = floor_div_pixels(maxY);
-    yMin = std::max(yMin, static_cast<double>(state.clip.y0));
-    yMax = std::min(yMax, static_cast<double>(state.clip.y1 - 1));
-    if (yMin > yMax)
-        return;
-    t.yMin = static_cast<int32_t>(yMin);
-    t.yMax = static_cast<int32_t>(yMax);
 
     double x0 = X[0] / kSubpixel, y0 = Y[0] / kSubpixel;
     double ex1 = X[1] / kSubpixel - x0, ey1 = Y[1] / kSubpixel - y0;
@@ -118,7 +119,6 @@ void setup_snapped(const ClipVertex* v[3], bool perspective, bool gouraud, uint3
     if (gouraud)
         for (int i = 0; i < 4; ++i)
             t.c[i] = make_plane(v[0]->c[i], v[1]->c[i], v[2]->c[i], ex1, ey1, ex2, ey2, invDet);
-    out.push_back(t);
 }
 
 bool finite(float f)
