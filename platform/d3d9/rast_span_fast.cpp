@@ -197,8 +197,13 @@ __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const 
         __m256i vv = _mm256_add_epi32(_mm256_set1_epi32(v0), c.dvLane);
         __m256i ix = _mm256_and_si256(_mm256_srai_epi32(uv, 16), c.wMask);
         __m256i iy = _mm256_and_si256(_mm256_srai_epi32(vv, 16), c.hMask);
-        t = _mm256_i32gather_epi32(reinterpret_cast<const int*>(f.texels),
-                                   _mm256_add_epi32(_mm256_mullo_epi32(iy, c.pitch), ix), 4);
+        // Eight plain loads: faster than the gather instruction on the processors at hand.
+        alignas(32) uint32_t offs[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(offs), _mm256_add_epi32(_mm256_mullo_epi32(iy, c.pitch), ix));
+        const uint32_t* tx = f.texels;
+        t = _mm256_setr_epi32(static_cast<int>(tx[offs[0]]), static_cast<int>(tx[offs[1]]), static_cast<int>(tx[offs[2]]),
+                              static_cast<int>(tx[offs[3]]), static_cast<int>(tx[offs[4]]), static_cast<int>(tx[offs[5]]),
+                              static_cast<int>(tx[offs[6]]), static_cast<int>(tx[offs[7]]));
     }
     __m256i src, sLo, sHi;
     if constexpr (PassTexel) {
@@ -345,6 +350,12 @@ void rows_loop(const FastSpanState& fs, const SpanConstants& cs, uint8_t* colour
 {
     // Local copies: the compiler can keep them in registers, since no store to the target can
     // change them (the caller's objects could, as far as it knows).
+    if (rows == 1) { // one row (any triangle's): not worth the copies
+        span_loop<Depth, AlphaTest, Blend, PassTexel, Fixed>(
+            fs, cs, reinterpret_cast<uint32_t*>(colour), depth, x, count, static_cast<uint32_t>(acc[0] >> 8), dz,
+            static_cast<int32_t>(acc[1] >> 8), du, static_cast<int32_t>(acc[2] >> 8), dv);
+        return;
+    }
     const FastSpanState f = fs;
     const SpanConstants c = cs;
     int64_t za = acc[0], ua = acc[1], va = acc[2];
