@@ -200,10 +200,8 @@ __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const 
         // Eight plain loads: faster than the gather instruction on the processors at hand.
         alignas(32) uint32_t offs[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(offs), _mm256_add_epi32(_mm256_mullo_epi32(iy, c.pitch), ix));
-        const uint32_t* tx = f.texels;
-        t = _mm256_setr_epi32(static_cast<int>(tx[offs[0]]), static_cast<int>(tx[offs[1]]), static_cast<int>(tx[offs[2]]),
-                              static_cast<int>(tx[offs[3]]), static_cast<int>(tx[offs[4]]), static_cast<int>(tx[offs[5]]),
-                              static_cast<int>(tx[offs[6]]), static_cast<int>(tx[offs[7]]));
+        auto texel = [&](int k) { return static_cast<int>(f.texels[offs[k]]); };
+        t = _mm256_setr_epi32(texel(0), texel(1), texel(2), texel(3), texel(4), texel(5), texel(6), texel(7));
     }
     __m256i src, sLo, sHi;
     if constexpr (PassTexel) {
@@ -282,8 +280,9 @@ __attribute__((always_inline)) inline void shade8(const FastSpanState& f, const 
 }
 
 template <bool Depth, bool AlphaTest, int Blend, bool PassTexel, int Fixed>
-__attribute__((always_inline)) inline void span_loop(const FastSpanState& f, const SpanConstants& c, uint32_t* row, uint16_t* zrow, int32_t x, int32_t count,
-               uint32_t z, int32_t dz, int32_t u, int32_t du, int32_t v, int32_t dv)
+__attribute__((always_inline)) inline void span_loop(const FastSpanState& f, const SpanConstants& c, uint32_t* row,
+                                                     uint16_t* zrow, int32_t x, int32_t count, uint32_t z, int32_t dz,
+                                                     int32_t u, int32_t du, int32_t v, int32_t dv)
 {
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i all = _mm256_set1_epi32(-1);
@@ -462,7 +461,8 @@ void prepare_fast(const FastSpanState& f, uint32_t diffuse, int32_t dz, int32_t 
     bool pass = passes_texel(f, diffuse);
     bool sprite = f.depth && f.depthFunc == D3DCMP_LESSEQUAL && f.depthWrite && f.forceAlpha && c.rowCopy;
     if (f.depth)
-        p->loop = f.alphaTest ? pick_blend<true, true>(blend, pass, sprite) : pick_blend<true, false>(blend, pass, sprite);
+        p->loop = f.alphaTest ? pick_blend<true, true>(blend, pass, sprite)
+                              : pick_blend<true, false>(blend, pass, sprite);
     else
         p->loop = f.alphaTest ? pick_blend<false, true>(blend, pass, sprite)
                               : pick_blend<false, false>(blend, pass, sprite);

@@ -429,8 +429,8 @@ TEST_F(RasterTest, MergedQuadsCoverWhatTheirTrianglesCover)
         Vertex q[4];
         for (int k = 0; k < 4; ++k) {
             float a = ang + k * 1.5707963f;
-            q[k] = Vertex{cx + r * std::cos(a), cy + r * std::sin(a), z, 1.0f, colour, static_cast<float>(k == 1 || k == 2),
-                          static_cast<float>(k >= 2)};
+            q[k] = Vertex{cx + r * std::cos(a), cy + r * std::sin(a), z, 1.0f, colour,
+                          static_cast<float>(k == 1 || k == 2), static_cast<float>(k >= 2)};
         }
         const uint16_t base = static_cast<uint16_t>(corners.size());
         corners.insert(corners.end(), q, q + 4);
