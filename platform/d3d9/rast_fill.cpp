@@ -337,7 +337,9 @@ DrawKernels choose_kernels(const PixelState& state)
         k.perspective = kernels_for<D3DFMT_X8R8G8B8>(true);
         break;
     }
-    k.fast = make_fast_state(state);
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    if (hasAvx2)
+        k.fast = make_fast_state(state);
     return k;
 }
 

@@ -1,5 +1,6 @@
 // The AVX2 inner loop. Compiled for AVX2 (see CMakeLists.txt) and entered only when the
-// processor has it. Runs on any raster thread.
+// processor has it: nothing here runs before choose_kernels (built for any x86-64) has checked.
+// Runs on any raster thread.
 #include "rast_span_fast.h"
 
 #include "runtime.h"
@@ -13,9 +14,6 @@ namespace plat::d3d9 {
 FastSpanState make_fast_state(const PixelState& s)
 {
     FastSpanState f;
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-    if (!hasAvx2)
-        return f;
     {
         Runtime& r = Runtime::get();
         std::lock_guard lock(r.mutex);

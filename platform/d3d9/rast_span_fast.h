@@ -31,7 +31,8 @@ struct FastSpanState {
     bool forceAlpha = false; // X8R8G8B8: store 0xFF in the unused byte
 };
 
-// Whether the state can use the vector loop on this processor.
+// Whether the state can use the vector loop. Call only on a processor with AVX2 (this file's
+// functions are compiled for it).
 FastSpanState make_fast_state(const PixelState& state);
 
 // What the vector loop needs per triangle (its steps and colour, the loop chosen for them),
