@@ -245,7 +245,7 @@ HRESULT Device::draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const uint8_t* 
         }
     };
     constexpr uint32_t kBlock = 512;      // primitives per set-up block (even: quads stay whole)
-    constexpr uint32_t kBlocksPerPass = 16; // blocks set up, then shaded, together
+    constexpr uint32_t kBlocksPerPass = 32; // blocks set up, then shaded, together
     blocks_.resize(kBlocksPerPass);
     for (uint32_t base = 0; base < primitiveCount; base += kBlock * kBlocksPerPass) {
         uint32_t passEnd = static_cast<uint32_t>(std::min<uint64_t>(primitiveCount, uint64_t{base} + kBlock * kBlocksPerPass));
