@@ -38,6 +38,7 @@ struct Plane {
 // one affine interpolation (see setup_quad): its pixels and values are those of the two
 // triangles, drawn as one span per row.
 struct TriSetup {
+    TriSetup() {} // set up field by field: nothing to clear first (the planes start at zero)
     Edge edge[4];
     int32_t edgeCount;  // 3 or 4
     int32_t yMin, yMax; // pixel rows touched, inclusive, within the clip rectangle

@@ -385,14 +385,17 @@ TEST_F(RasterTest, ThreadCountDoesNotChangeThePicture)
         platctl_d3d9_use_vector_loops(1);
 
         // Indexed, as sprites are drawn (quads, whole upright rectangles in one vector call).
-        std::vector<uint32_t> merged[2];
-        for (uint32_t threads : {1u, 2u}) {
-            platctl_d3d9_set_raster_threads(threads);
+        // Seven threads: more than some jobs have items for, so some threads sit jobs out.
+        std::vector<uint32_t> merged[3];
+        const uint32_t threadCounts[3] = {1, 2, 7};
+        for (int k = 0; k < 3; ++k) {
+            platctl_d3d9_set_raster_threads(threadCounts[k]);
             device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
             ASSERT_EQ(drawIndexed(), D3D_OK);
-            merged[threads - 1] = ReadTarget();
+            merged[k] = ReadTarget();
         }
         EXPECT_TRUE(merged[0] == merged[1]);
+        EXPECT_TRUE(merged[0] == merged[2]);
         platctl_d3d9_use_vector_loops(0);
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
         ASSERT_EQ(drawIndexed(), D3D_OK);
