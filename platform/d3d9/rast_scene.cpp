@@ -12,8 +12,6 @@
 namespace plat::d3d9 {
 namespace {
 
-// 64-row bands: colour and depth of a 1024-wide band fit in L2.
-constexpr int32_t kBandShift = Rasterizer::kBandShift;
 // Below this many rows in a draw, waking a worker costs more than it saves.
 constexpr uint64_t kThreadedRows = 512;
 

@@ -44,7 +44,8 @@ public:
     // fast (a virtual machine's seldom are), so no thread waits for another's fixed share.
     void parallel_items(uint32_t threads, uint32_t items, const std::function<void(uint32_t)>& item);
 
-    // Rows are drawn, and large clears made, in bands of 1 << kBandShift rows.
+    // Rows are drawn, and large clears made, in bands of 1 << kBandShift rows (64: colour and
+    // depth of a 1024-wide band fit in L2).
     static constexpr int32_t kBandShift = 6;
 
 private:
