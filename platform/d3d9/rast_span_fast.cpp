@@ -380,29 +380,34 @@ void rows_loop(const FastSpanState& fs, const SpanConstants& cs, uint8_t* colour
     }
 }
 
+// `fixed`: 0, kSprite, or kSprite without kFixRowCopy (a turned or scaled sprite).
 template <bool Depth, bool AlphaTest, int Blend>
-RowsLoop pick_pass(bool pass, bool sprite)
+RowsLoop pick_pass(bool pass, int fixed)
 {
+    constexpr int kTurned = kSprite & ~kFixRowCopy;
     if constexpr (Depth && (Blend == kAlphaOver || Blend == kAlphaAdd)) {
-        if (sprite)
+        if (fixed == kSprite)
             return pass ? &rows_loop<Depth, AlphaTest, Blend, true, kSprite>
                         : &rows_loop<Depth, AlphaTest, Blend, false, kSprite>;
+        if (fixed == kTurned)
+            return pass ? &rows_loop<Depth, AlphaTest, Blend, true, kTurned>
+                        : &rows_loop<Depth, AlphaTest, Blend, false, kTurned>;
     }
     return pass ? &rows_loop<Depth, AlphaTest, Blend, true, 0> : &rows_loop<Depth, AlphaTest, Blend, false, 0>;
 }
 
 template <bool Depth, bool AlphaTest>
-RowsLoop pick_blend(int blend, bool pass, bool sprite)
+RowsLoop pick_blend(int blend, bool pass, int fixed)
 {
     switch (blend) {
     case kNoBlend:
-        return pick_pass<Depth, AlphaTest, kNoBlend>(pass, sprite);
+        return pick_pass<Depth, AlphaTest, kNoBlend>(pass, fixed);
     case kAlphaOver:
-        return pick_pass<Depth, AlphaTest, kAlphaOver>(pass, sprite);
+        return pick_pass<Depth, AlphaTest, kAlphaOver>(pass, fixed);
     case kAlphaAdd:
-        return pick_pass<Depth, AlphaTest, kAlphaAdd>(pass, sprite);
+        return pick_pass<Depth, AlphaTest, kAlphaAdd>(pass, fixed);
     default:
-        return pick_pass<Depth, AlphaTest, kAnyBlend>(pass, sprite);
+        return pick_pass<Depth, AlphaTest, kAnyBlend>(pass, fixed);
     }
 }
 
@@ -457,13 +462,15 @@ void prepare_fast(const FastSpanState& f, uint32_t diffuse, int32_t dz, int32_t 
             blend = kAlphaAdd;
     }
     bool pass = passes_texel(f, diffuse);
-    bool sprite = f.depth && f.depthFunc == D3DCMP_LESSEQUAL && f.depthWrite && f.forceAlpha && c.rowCopy;
+    int fixed = 0;
+    if (f.depth && f.depthFunc == D3DCMP_LESSEQUAL && f.depthWrite && f.forceAlpha)
+        fixed = c.rowCopy ? kSprite : kSprite & ~kFixRowCopy;
     if (f.depth)
-        p->loop = f.alphaTest ? pick_blend<true, true>(blend, pass, sprite)
-                              : pick_blend<true, false>(blend, pass, sprite);
+        p->loop = f.alphaTest ? pick_blend<true, true>(blend, pass, fixed)
+                              : pick_blend<true, false>(blend, pass, fixed);
     else
-        p->loop = f.alphaTest ? pick_blend<false, true>(blend, pass, sprite)
-                              : pick_blend<false, false>(blend, pass, sprite);
+        p->loop = f.alphaTest ? pick_blend<false, true>(blend, pass, fixed)
+                              : pick_blend<false, false>(blend, pass, fixed);
     p->f = &f;
     p->dz = dz;
     p->du = du;
