@@ -1,6 +1,7 @@
 // The adapter object: identifier, caps, modes and format checks from the adapter profile, and
 // device creation. Direct3DCreate9 is the library's entry point.
 #include "device.h"
+#include "com_object.h"
 #include "runtime.h"
 
 #include <cstring>
@@ -19,15 +20,7 @@ Adapter::~Adapter()
 
 HRESULT Adapter::QueryInterface(REFIID iid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return plat::com::QueryAs(static_cast<IUnknown*>(this), iid, object, {});
 }
 
 ULONG Adapter::AddRef()

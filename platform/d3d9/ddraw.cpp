@@ -1,5 +1,6 @@
 // The DirectDraw stand-in: only GetCaps, reporting the software device's video-memory figures.
 #include "ddraw.h"
+#include "com_object.h"
 #include "win_kernel.h"
 
 #include "runtime.h"
@@ -20,15 +21,7 @@ public:
 
     HRESULT QueryInterface(REFIID iid, void** object) override
     {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown) {
-            *object = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return plat::com::QueryAs(static_cast<IUnknown*>(this), iid, object, {});
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override

@@ -1,6 +1,7 @@
 // The device: swap chain, state, resources, Clear, Present, loss and Reset. Drawing is in
 // device_draw.cpp.
 #include "device.h"
+#include "com_object.h"
 
 #include "runtime.h"
 
@@ -218,15 +219,7 @@ void Device::unbind_all()
 
 HRESULT Device::QueryInterface(REFIID iid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return plat::com::QueryAs(static_cast<IUnknown*>(this), iid, object, {});
 }
 
 ULONG Device::AddRef()

@@ -1,5 +1,6 @@
 // Surfaces, textures and vertex buffers. Every entry point takes the device mutex.
 #include "resource.h"
+#include "com_object.h"
 
 #include "device.h"
 #include "runtime.h"
@@ -8,6 +9,20 @@
 #include <new>
 
 namespace plat::d3d9 {
+
+namespace {
+
+// GetDevice of every resource: the owning device, referenced for the caller.
+HRESULT HandOutDevice(Device* owner, IDirect3DDevice9** device)
+{
+    if (!device)
+        return D3DERR_INVALIDCALL;
+    owner->AddRef();
+    *device = owner;
+    return D3D_OK;
+}
+
+} // namespace
 
 // --- Resource ---------------------------------------------------------------------------------
 
@@ -114,15 +129,7 @@ Resource& Surface::owner()
 
 HRESULT Surface::QueryInterface(REFIID iid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return plat::com::QueryAs(static_cast<IUnknown*>(this), iid, object, {});
 }
 
 ULONG Surface::AddRef()
@@ -135,14 +142,7 @@ ULONG Surface::Release()
     return container_ ? container_->Release() : release();
 }
 
-HRESULT Surface::GetDevice(IDirect3DDevice9** device)
-{
-    if (!device)
-        return D3DERR_INVALIDCALL;
-    device_->AddRef();
-    *device = device_;
-    return D3D_OK;
-}
+HRESULT Surface::GetDevice(IDirect3DDevice9** device) { return HandOutDevice(device_, device); }
 
 HRESULT Surface::GetDesc(D3DSURFACE_DESC* desc)
 {
@@ -262,26 +262,10 @@ bool Texture::ok() const
 
 HRESULT Texture::QueryInterface(REFIID iid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(static_cast<IDirect3DTexture9*>(this));
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return plat::com::QueryAs(static_cast<IUnknown*>(static_cast<IDirect3DTexture9*>(this)), iid, object, {});
 }
 
-HRESULT Texture::GetDevice(IDirect3DDevice9** device)
-{
-    if (!device)
-        return D3DERR_INVALIDCALL;
-    Device* d = Resource::device();
-    d->AddRef();
-    *device = d;
-    return D3D_OK;
-}
+HRESULT Texture::GetDevice(IDirect3DDevice9** device) { return HandOutDevice(Resource::device(), device); }
 
 HRESULT Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc)
 {
@@ -326,26 +310,10 @@ VertexBuffer::~VertexBuffer() = default;
 
 HRESULT VertexBuffer::QueryInterface(REFIID iid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown) {
-        *object = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return plat::com::QueryAs(static_cast<IUnknown*>(this), iid, object, {});
 }
 
-HRESULT VertexBuffer::GetDevice(IDirect3DDevice9** device)
-{
-    if (!device)
-        return D3DERR_INVALIDCALL;
-    Device* d = Resource::device();
-    d->AddRef();
-    *device = d;
-    return D3D_OK;
-}
+HRESULT VertexBuffer::GetDevice(IDirect3DDevice9** device) { return HandOutDevice(Resource::device(), device); }
 
 HRESULT VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD /*flags*/)
 {
