@@ -10,6 +10,7 @@
 
 #include "control_d3d9.h"
 #include "d3d9.h"
+#include "SpriteScene.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -23,20 +24,6 @@
 namespace {
 
 constexpr int kWidth = 1024, kHeight = 768, kSize = 32;
-
-std::vector<uint32_t> SpriteTexels()
-{
-    std::vector<uint32_t> t(kSize * kSize);
-    for (int y = 0; y < kSize; ++y)
-        for (int x = 0; x < kSize; ++x) {
-            const double dx = (x + 0.5) / kSize * 2 - 1, dy = (y + 0.5) / kSize * 2 - 1;
-            const double a = std::clamp((1.0 - std::sqrt(dx * dx + dy * dy)) * 4.0, 0.0, 1.0);
-            const auto alpha = static_cast<uint32_t>(a * 255 + 0.5);
-            const uint32_t r = 128 + (x * 127) / kSize, g = 128 + (y * 127) / kSize, b = 200;
-            t[y * kSize + x] = alpha << 24 | r << 16 | g << 8 | b;
-        }
-    return t;
-}
 
 struct Placement {
     int32_t x, y;
@@ -90,29 +77,12 @@ void Raw(benchmark::State& state, bool rotated, uint32_t threads)
     const int count = static_cast<int>(state.range(0));
     platctl_d3d9_set_raster_threads(threads);
     IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS p{};
-    p.BackBufferWidth = kWidth;
-    p.BackBufferHeight = kHeight;
-    p.BackBufferFormat = D3DFMT_X8R8G8B8;
-    p.BackBufferCount = 1;
-    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.Windowed = TRUE;
-    p.EnableAutoDepthStencil = TRUE;
-    p.AutoDepthStencilFormat = D3DFMT_D16;
-    p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    IDirect3DDevice9* device = nullptr;
-    if (!d3d || d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device) != D3D_OK) {
+    IDirect3DDevice9* device = scene::CreateDevice(d3d, kWidth, kHeight);
+    if (!device) {
         state.SkipWithError("no device");
         return;
     }
-    IDirect3DTexture9* tex = nullptr;
-    device->CreateTexture(kSize, kSize, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &tex, nullptr);
-    const std::vector<uint32_t> texels = SpriteTexels();
-    D3DLOCKED_RECT r;
-    tex->LockRect(0, &r, nullptr, 0);
-    for (int y = 0; y < kSize; ++y)
-        std::memcpy(static_cast<uint8_t*>(r.pBits) + y * r.Pitch, &texels[y * kSize], kSize * 4);
-    tex->UnlockRect(0);
+    IDirect3DTexture9* tex = scene::CreateSpriteTexture(device, kSize);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
@@ -182,7 +152,7 @@ struct EngineScene {
         VEL::D3DLockedRect r{};
         if (!texture->Create(kSize, kSize, 0, false) || !texture->Lock(&r, false))
             return false;
-        const std::vector<uint32_t> texels = SpriteTexels();
+        const std::vector<uint32_t> texels = scene::SpriteTexels(kSize);
         for (int y = 0; y < kSize; ++y)
             std::memcpy(static_cast<uint8_t*>(r.pBits) + y * r.Pitch, &texels[y * kSize], kSize * 4);
         texture->Unlock();

@@ -9,6 +9,7 @@
 // Each benchmark reports "sprites60": sprites per frame sustainable at 60 frames per second.
 #include "control_d3d9.h"
 #include "d3d9.h"
+#include "SpriteScene.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -36,21 +37,6 @@ struct Vertex {
 enum class Variant { Upright, Rotated, Additive };
 
 // Sprite texels: white with a soft round alpha edge (premultiplied copy for pixman).
-std::vector<uint32_t> SpriteTexels(int size)
-{
-    std::vector<uint32_t> t(size * size);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            double dx = (x + 0.5) / size * 2 - 1, dy = (y + 0.5) / size * 2 - 1;
-            double d = std::sqrt(dx * dx + dy * dy);
-            double a = std::clamp((1.0 - d) * 4.0, 0.0, 1.0);
-            uint32_t alpha = static_cast<uint32_t>(a * 255 + 0.5);
-            uint32_t r = 128 + (x * 127) / size, g = 128 + (y * 127) / size, b = 200;
-            t[y * size + x] = alpha << 24 | r << 16 | g << 8 | b;
-        }
-    return t;
-}
-
 // Sprite positions, fixed per (count, size) so every peer draws the same scene.
 struct Placement {
     float x, y, angle;
@@ -86,29 +72,12 @@ void DeviceScene(benchmark::State& state, Variant variant, int size, uint32_t th
     const int count = static_cast<int>(state.range(0));
     platctl_d3d9_set_raster_threads(threads);
     IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS p{};
-    p.BackBufferWidth = kWidth;
-    p.BackBufferHeight = kHeight;
-    p.BackBufferFormat = D3DFMT_X8R8G8B8;
-    p.BackBufferCount = 1;
-    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.Windowed = TRUE;
-    p.EnableAutoDepthStencil = TRUE;
-    p.AutoDepthStencilFormat = D3DFMT_D16;
-    p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    IDirect3DDevice9* device = nullptr;
-    if (!d3d || d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device) != D3D_OK) {
+    IDirect3DDevice9* device = scene::CreateDevice(d3d, kWidth, kHeight);
+    if (!device) {
         state.SkipWithError("no device");
         return;
     }
-    IDirect3DTexture9* tex = nullptr;
-    device->CreateTexture(size, size, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &tex, nullptr);
-    std::vector<uint32_t> texels = SpriteTexels(size);
-    D3DLOCKED_RECT r;
-    tex->LockRect(0, &r, nullptr, 0);
-    for (int y = 0; y < size; ++y)
-        std::memcpy(static_cast<uint8_t*>(r.pBits) + y * r.Pitch, &texels[y * size], size * 4);
-    tex->UnlockRect(0);
+    IDirect3DTexture9* tex = scene::CreateSpriteTexture(device, size);
 
     // The states the graphics module's BeginScene and draw mode set.
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -174,7 +143,7 @@ void SdlScene(benchmark::State& state, Variant variant, int size, bool geometry)
     const int count = static_cast<int>(state.range(0));
     SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(target);
-    std::vector<uint32_t> texels = SpriteTexels(size);
+    std::vector<uint32_t> texels = scene::SpriteTexels(size);
     SDL_Surface* image = SDL_CreateRGBSurfaceWithFormatFrom(texels.data(), size, size, 32, size * 4,
                                                             SDL_PIXELFORMAT_ARGB8888);
     SDL_Texture* tex = SDL_CreateTextureFromSurface(renderer, image);
@@ -229,7 +198,7 @@ void PixmanScene(benchmark::State& state, int size)
     const int count = static_cast<int>(state.range(0));
     std::vector<uint32_t> dstPixels(kWidth * kHeight);
     pixman_image_t* dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, kWidth, kHeight, dstPixels.data(), kWidth * 4);
-    std::vector<uint32_t> texels = SpriteTexels(size);
+    std::vector<uint32_t> texels = scene::SpriteTexels(size);
     for (uint32_t& c : texels) { // premultiply
         uint32_t a = c >> 24;
         auto m = [&](int shift) { return ((((c >> shift) & 255u) * a + 127) / 255) << shift; };
