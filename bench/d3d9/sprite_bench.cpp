@@ -79,21 +79,7 @@ void DeviceScene(benchmark::State& state, Variant variant, int size, uint32_t th
     }
     IDirect3DTexture9* tex = scene::CreateSpriteTexture(device, size);
 
-    // The states the graphics module's BeginScene and draw mode set.
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    device->SetRenderState(D3DRS_LIGHTING, FALSE);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-    device->SetRenderState(D3DRS_ALPHAREF, 8);
-    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
-    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    device->SetRenderState(D3DRS_DESTBLEND, variant == Variant::Additive ? D3DBLEND_ONE : D3DBLEND_INVSRCALPHA);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-    device->SetTexture(0, tex);
+    scene::ApplySpriteStates(device, tex, variant == Variant::Additive);
 
     std::vector<Placement> places = Placements(count, size);
     std::vector<Vertex> vertices(4 * count);
