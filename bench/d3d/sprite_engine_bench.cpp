@@ -25,28 +25,10 @@ namespace {
 
 constexpr int kWidth = 1024, kHeight = 768, kSize = 32;
 
-struct Placement {
-    int32_t x, y;
-    float angle;
-};
+using scene::Placement;
+using scene::Report;
 
-std::vector<Placement> Placements(int count)
-{
-    std::vector<Placement> p(count);
-    uint64_t s = 12345;
-    auto next = [&] {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return static_cast<uint32_t>(s >> 11);
-    };
-    for (Placement& q : p) {
-        q.x = static_cast<int32_t>(next() % (kWidth - kSize));
-        q.y = static_cast<int32_t>(next() % (kHeight - kSize));
-        q.angle = static_cast<float>(next() % 3600) / 10.0f;
-    }
-    return p;
-}
+std::vector<Placement> Placements(int count) { return scene::Placements(count, kSize, kWidth, kHeight); }
 
 VEL::SpriteQuad Quad(const Placement& p)
 {
@@ -62,12 +44,6 @@ VEL::SpriteQuad Quad(const Placement& p)
         q.colour[k] = 0xFFFFFFFFu;
     }
     return q;
-}
-
-void Report(benchmark::State& state, int sprites)
-{
-    state.counters["sprites60"] =
-        benchmark::Counter(static_cast<double>(sprites) / 60.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // --- the raw device ----------------------------------------------------------------------------

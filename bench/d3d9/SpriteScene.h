@@ -4,6 +4,8 @@
 
 #include "d3d9.h"
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -25,6 +27,38 @@ inline std::vector<uint32_t> SpriteTexels(int size)
             t[static_cast<size_t>(y) * size + x] = alpha << 24 | r << 16 | g << 8 | b;
         }
     return t;
+}
+
+// Sprite positions and angles (degrees), fixed per (count, size) so every peer draws the same
+// scene inside a width x height target.
+struct Placement {
+    int32_t x, y;
+    float angle;
+};
+
+inline std::vector<Placement> Placements(int count, int size, int width, int height)
+{
+    std::vector<Placement> p(count);
+    uint64_t s = 12345;
+    auto next = [&] {
+        s ^= s << 13;
+        s ^= s >> 7;
+        s ^= s << 17;
+        return static_cast<uint32_t>(s >> 11);
+    };
+    for (Placement& q : p) {
+        q.x = static_cast<int32_t>(next() % static_cast<uint32_t>(width - size));
+        q.y = static_cast<int32_t>(next() % static_cast<uint32_t>(height - size));
+        q.angle = static_cast<float>(next() % 3600) / 10.0f;
+    }
+    return p;
+}
+
+// The figure every sprite benchmark reports: sprites per frame sustainable at 60 fps.
+inline void Report(benchmark::State& state, int sprites)
+{
+    state.counters["sprites60"] =
+        benchmark::Counter(static_cast<double>(sprites) / 60.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // A windowless device with an automatic D16 depth buffer, presenting immediately; null on failure.

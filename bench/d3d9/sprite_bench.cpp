@@ -36,34 +36,10 @@ struct Vertex {
 
 enum class Variant { Upright, Rotated, Additive };
 
-// Sprite texels: white with a soft round alpha edge (premultiplied copy for pixman).
-// Sprite positions, fixed per (count, size) so every peer draws the same scene.
-struct Placement {
-    float x, y, angle;
-};
-std::vector<Placement> Placements(int count, int size)
-{
-    std::vector<Placement> p(count);
-    uint64_t s = 12345;
-    auto next = [&] {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return static_cast<uint32_t>(s >> 11);
-    };
-    for (Placement& q : p) {
-        q.x = static_cast<float>(next() % (kWidth - size));
-        q.y = static_cast<float>(next() % (kHeight - size));
-        q.angle = static_cast<float>(next() % 3600) / 10.0f;
-    }
-    return p;
-}
+using scene::Placement;
+using scene::Report;
 
-void Report(benchmark::State& state, int sprites)
-{
-    state.counters["sprites60"] =
-        benchmark::Counter(static_cast<double>(sprites) / 60.0, benchmark::Counter::kIsIterationInvariantRate);
-}
+std::vector<Placement> Placements(int count, int size) { return scene::Placements(count, size, kWidth, kHeight); }
 
 // --- the software device ----------------------------------------------------------------------
 
